@@ -11,7 +11,9 @@ void Exception::SetMessage(const QString& message) {
     FWhat = message.toUtf8();
 }
 
-const char* Exception::what() const noexcept { return FWhat.constData(); }
+const char* Exception::what() const noexcept {
+    return FWhat.constData();
+}
 
 EListError EListError::IndexOutOfBounds(qint64 index) {
     return EListError(QStringLiteral("List index out of bounds (%1)").arg(index));

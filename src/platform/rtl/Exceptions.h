@@ -4,7 +4,6 @@
 // carries a message text; code that shows errors to a person shows Message().
 
 #include <QString>
-
 #include <cstdint>
 #include <exception>
 
@@ -67,6 +66,11 @@ public:
 };
 
 class EFOpenError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+
+class EFCreateError : public EStreamError {
 public:
     using EStreamError::EStreamError;
 };
