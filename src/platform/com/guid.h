@@ -5,7 +5,9 @@
 #include "comtypes.h"
 
 // Accepts exactly the brace form (hex digits in either case); CO_E_CLASSSTRING otherwise.
+// A null string or a null out-pointer gives E_INVALIDARG. On failure *pclsid is GUID_NULL.
 HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
+// As CLSIDFromString, but a malformed string gives E_INVALIDARG, as on Windows.
 HRESULT IIDFromString(LPCOLESTR lpsz, IID* lpiid);
 // The brace form in upper case, as task memory the caller frees with CoTaskMemFree.
 HRESULT StringFromCLSID(REFCLSID rclsid, LPOLESTR* lplpsz);
