@@ -70,7 +70,8 @@ protected:
 
 ZELK_INTERFACE(IConnectionPointContainer, IUnknown, "B196B284-BAB4-101A-B69C-00AA00341D07") {
     virtual HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints * *ppEnum) = 0;
-    virtual HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint * *ppCP) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid,
+                                                          IConnectionPoint * *ppCP) = 0;
 
 protected:
     ~IConnectionPointContainer() = default;
@@ -106,16 +107,20 @@ protected:
 };
 
 ZELK_INTERFACE(ICatInformation, IUnknown, "0002E013-0000-0000-C000-000000000046") {
-    virtual HRESULT STDMETHODCALLTYPE EnumCategories(LCID lcid, IEnumCATEGORYINFO * *ppenumCategoryInfo) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetCategoryDesc(REFCATID rcatid, LCID lcid, LPWSTR * pszDesc) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumCategories(LCID lcid,
+                                                     IEnumCATEGORYINFO * *ppenumCategoryInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCategoryDesc(REFCATID rcatid, LCID lcid,
+                                                      LPWSTR * pszDesc) = 0;
     virtual HRESULT STDMETHODCALLTYPE EnumClassesOfCategories(
         ULONG cImplemented, const CATID rgcatidImpl[], ULONG cRequired, const CATID rgcatidReq[],
         IEnumGUID** ppenumClsid) = 0;
     virtual HRESULT STDMETHODCALLTYPE IsClassOfCategories(
         REFCLSID rclsid, ULONG cImplemented, const CATID rgcatidImpl[], ULONG cRequired,
         const CATID rgcatidReq[]) = 0;
-    virtual HRESULT STDMETHODCALLTYPE EnumImplCategoriesOfClass(REFCLSID rclsid, IEnumGUID * *ppenumCatid) = 0;
-    virtual HRESULT STDMETHODCALLTYPE EnumReqCategoriesOfClass(REFCLSID rclsid, IEnumGUID * *ppenumCatid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumImplCategoriesOfClass(REFCLSID rclsid,
+                                                                IEnumGUID * *ppenumCatid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumReqCategoriesOfClass(REFCLSID rclsid,
+                                                               IEnumGUID * *ppenumCatid) = 0;
 
 protected:
     ~ICatInformation() = default;

@@ -7,8 +7,7 @@
 
 #include <utility>
 
-template <class T>
-class ComPtr {
+template <class T> class ComPtr {
 public:
     using InterfaceType = T;
 
@@ -81,8 +80,7 @@ public:
     }
 
     // QueryInterface without naming the IID: ptr.As(&other) or ptr.QueryInterface(other).
-    template <class U>
-    HRESULT As(ComPtr<U>* out) const noexcept {
+    template <class U> HRESULT As(ComPtr<U>* out) const noexcept {
         if (!out)
             return E_POINTER;
         if (!FPtr) {
@@ -91,10 +89,7 @@ public:
         }
         return FPtr->QueryInterface(__uuidof(U), out->PutVoid());
     }
-    template <class U>
-    HRESULT QueryInterface(ComPtr<U>& out) const noexcept {
-        return As(&out);
-    }
+    template <class U> HRESULT QueryInterface(ComPtr<U>& out) const noexcept { return As(&out); }
     HRESULT QueryInterface(REFIID riid, void** ppv) const noexcept {
         if (!ppv)
             return E_POINTER;

@@ -79,13 +79,21 @@ constexpr HRESULT MAKE_HRESULT(unsigned sev, unsigned fac, unsigned code) {
                                 (static_cast<std::uint32_t>(fac) << 16) |
                                 static_cast<std::uint32_t>(code));
 }
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
-constexpr unsigned HRESULT_CODE(HRESULT hr) { return static_cast<std::uint32_t>(hr) & 0xFFFFu; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
+constexpr unsigned HRESULT_CODE(HRESULT hr) {
+    return static_cast<std::uint32_t>(hr) & 0xFFFFu;
+}
 constexpr unsigned HRESULT_FACILITY(HRESULT hr) {
     return (static_cast<std::uint32_t>(hr) >> 16) & 0x1FFFu;
 }
-constexpr unsigned HRESULT_SEVERITY(HRESULT hr) { return static_cast<std::uint32_t>(hr) >> 31; }
+constexpr unsigned HRESULT_SEVERITY(HRESULT hr) {
+    return static_cast<std::uint32_t>(hr) >> 31;
+}
 
 inline constexpr unsigned FACILITY_NULL = 0;
 inline constexpr unsigned FACILITY_RPC = 1;
@@ -106,12 +114,15 @@ inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_BUFFER_OVERFLOW = 111;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 inline constexpr DWORD RPC_S_SERVER_UNAVAILABLE = 1722;
 
 namespace zelk::com::detail {
-constexpr HRESULT Code(std::uint32_t value) { return static_cast<HRESULT>(value); }
+constexpr HRESULT Code(std::uint32_t value) {
+    return static_cast<HRESULT>(value);
+}
 } // namespace zelk::com::detail
 
 inline constexpr HRESULT S_OK = 0;
@@ -178,9 +189,15 @@ using REFCATID = const CATID&;
 using LPGUID = GUID*;
 using LPCLSID = CLSID*;
 
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
-inline bool IsEqualIID(REFIID a, REFIID b) { return a == b; }
-inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return a == b; }
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+    return a == b;
+}
+inline bool IsEqualIID(REFIID a, REFIID b) {
+    return a == b;
+}
+inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) {
+    return a == b;
+}
 
 namespace zelk::com::detail {
 consteval std::uint32_t HexDigit(char c) {
@@ -202,8 +219,7 @@ consteval std::uint32_t Hex(const char* text, int from, int count) {
 
 // A GUID from its 36-character text "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (no braces).
 // A malformed literal does not compile.
-template <std::size_t N>
-consteval GUID ZelkGuid(const char (&text)[N]) {
+template <std::size_t N> consteval GUID ZelkGuid(const char (&text)[N]) {
     static_assert(N == 37, "a GUID literal has 36 characters");
     using zelk::com::detail::Hex;
     if (text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-')
@@ -223,8 +239,7 @@ inline constexpr GUID GUID_NULL{};
 inline constexpr IID IID_NULL{};
 inline constexpr CLSID CLSID_NULL{};
 
-template <>
-struct std::hash<GUID> {
+template <> struct std::hash<GUID> {
     std::size_t operator()(const GUID& g) const noexcept {
         std::uint64_t h = g.Data1;
         h = h * 1000003u ^ g.Data2;
@@ -236,8 +251,7 @@ struct std::hash<GUID> {
 };
 
 // ---- Interface identities: __uuidof(I) for every declared interface ----
-template <class Interface>
-struct ZelkUuidOf; // specialised by ZELK_INTERFACE for each interface
+template <class Interface> struct ZelkUuidOf; // specialised by ZELK_INTERFACE for each interface
 
 #define __uuidof(Interface) (::ZelkUuidOf<Interface>::value)
 
@@ -245,20 +259,18 @@ struct ZelkUuidOf; // specialised by ZELK_INTERFACE for each interface
 // constant IID_Name. Use as: ZELK_INTERFACE(IFoo, IUnknown, "…") { …methods… };
 #define ZELK_INTERFACE(Name, Base, uuid)                                                           \
     struct Name;                                                                                   \
-    template <>                                                                                    \
-    struct ZelkUuidOf<Name> {                                                                      \
+    template <> struct ZelkUuidOf<Name> {                                                          \
         static constexpr GUID value = ZelkGuid(uuid);                                              \
+        using BaseInterface = Base; /* QueryInterface answers for the bases too */                 \
     };                                                                                             \
     inline constexpr IID IID_##Name = ZelkUuidOf<Name>::value;                                     \
     struct Name : public Base
 
 // Declares the identity of an interface that is known by name only (no methods used).
-#define ZELK_INTERFACE_ID(Name, uuid)                                                              \
-    inline constexpr IID IID_##Name = ZelkGuid(uuid);
+#define ZELK_INTERFACE_ID(Name, uuid) inline constexpr IID IID_##Name = ZelkGuid(uuid);
 
 struct IUnknown;
-template <>
-struct ZelkUuidOf<IUnknown> {
+template <> struct ZelkUuidOf<IUnknown> {
     static constexpr GUID value = ZelkGuid("00000000-0000-0000-C000-000000000046");
 };
 inline constexpr IID IID_IUnknown = ZelkUuidOf<IUnknown>::value;
@@ -268,8 +280,7 @@ struct IUnknown {
     virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
     virtual ULONG STDMETHODCALLTYPE Release() = 0;
 
-    template <class Q>
-    HRESULT STDMETHODCALLTYPE QueryInterface(Q** pp) {
+    template <class Q> HRESULT STDMETHODCALLTYPE QueryInterface(Q** pp) {
         return QueryInterface(__uuidof(Q), reinterpret_cast<void**>(pp));
     }
 
@@ -279,8 +290,7 @@ protected:
 };
 using LPUNKNOWN = IUnknown*;
 
-template <class T>
-void** IID_PPV_ARGS_Helper(T** pp) {
+template <class T> void** IID_PPV_ARGS_Helper(T** pp) {
     static_assert(std::is_base_of_v<IUnknown, T>, "IID_PPV_ARGS needs an interface pointer");
     return reinterpret_cast<void**>(pp);
 }

@@ -34,5 +34,7 @@ void CoTaskMemFree(LPVOID pv) {
 }
 
 namespace zelk::com {
-long long LiveTaskAllocations() { return gLiveAllocations.load(std::memory_order_relaxed); }
+long long LiveTaskAllocations() {
+    return gLiveAllocations.load(std::memory_order_relaxed);
+}
 } // namespace zelk::com
