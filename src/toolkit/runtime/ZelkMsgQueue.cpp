@@ -1,0 +1,192 @@
+#include "ZelkMsgQueue.h"
+
+#include "Synchronize.h"
+#include "activation.h"
+
+#include <chrono>
+#include <cmath>
+
+QString MsgIdName(std::int32_t MsgId) {
+    switch (MsgId) {
+    case MSG_SERVER_SHUTDOWN:
+        return QStringLiteral("MSG_SERVER_SHUTDOWN");
+    case MSG_WRITE_COMPLETE:
+        return QStringLiteral("MSG_WRITE_COMPLETE");
+    case MSG_TIMER:
+        return QStringLiteral("MSG_TIMER");
+    case MSG_DATA_CHANGE:
+        return QStringLiteral("MSG_DATA_CHANGE");
+    case MSG_EVENTS:
+        return QStringLiteral("MSG_EVENTS");
+    case MSG_NOTIFY:
+        return QStringLiteral("MSG_NOTIFY");
+    case MSG_LOG:
+        return QStringLiteral("MSG_LOG");
+    }
+    return QString::number(MsgId);
+}
+
+// ---- TZelkComponent ----
+
+TZelkComponent::TZelkComponent(TComponent* AOwner) : TComponent(AOwner) {}
+
+void TZelkComponent::HandleMsg(TZelkMsg&) {}
+
+void TZelkComponent::PostMsg(std::int32_t, std::int64_t, std::unique_ptr<TObject>) {}
+
+// ---- TZelkMsgThread ----
+
+TZelkMsgThread::TZelkMsgThread(TZelkHandleComponent* Owner) : fOwner(Owner) {
+    fStart = MonotonicMs();
+    Start();
+}
+
+TZelkMsgThread::~TZelkMsgThread() {
+    TerminateAndWait();
+}
+
+std::int64_t TZelkMsgThread::MonotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void TZelkMsgThread::SetTimer(std::int32_t Msec) {
+    fInitInterval = Msec;
+    fInterval = Msec;
+    fStart = MonotonicMs();
+    SetEvent();
+}
+
+void TZelkMsgThread::KillTimer() {
+    fInitInterval = TimerOff;
+    fInterval = TimerOff;
+    fStart = MonotonicMs();
+}
+
+void TZelkMsgThread::SetEvent() {
+    std::lock_guard guard(fBreakEventLock);
+    if (fBreakEvent)
+        fBreakEvent->SetEvent();
+}
+
+void TZelkMsgThread::Execute() {
+    CoInitialize(nullptr);
+    TEvent* breakEvent = nullptr;
+    {
+        std::lock_guard guard(fBreakEventLock);
+        fBreakEvent = std::make_unique<TEvent>(true, false);
+        breakEvent = fBreakEvent.get();
+    }
+    // Destroys the event and leaves the apartment also when the body raises.
+    struct TCleanup {
+        TZelkMsgThread* Thread;
+        ~TCleanup() {
+            {
+                std::lock_guard guard(Thread->fBreakEventLock);
+                Thread->fBreakEvent.reset();
+            }
+            CoUninitialize();
+        }
+    } cleanup{this};
+
+    fStart = MonotonicMs();
+    fInterval = fInitInterval.load();
+    while (!Terminated()) {
+        // Reset before the drain: a post during the drain leaves the event signalled, so
+        // the wait below returns at once and no message waits for a later wake-up.
+        breakEvent->ResetEvent();
+        Dispatch([owner = fOwner] { owner->DrainQueue(); });
+        if (Terminated())
+            break;
+        const TWaitResult result = breakEvent->WaitFor(fInterval.load());
+        const std::int32_t period = fInitInterval.load();
+        if (result != wrTimeout && period < TimerOff) {
+            // A wake-up by a message does not move the period, it only shortens the wait.
+            fInterval = static_cast<std::int32_t>(period - (MonotonicMs() - fStart.load()));
+        }
+        if (result == wrTimeout || fInterval.load() < 1) {
+            fStart = MonotonicMs();
+            fInterval = fInitInterval.load();
+            Dispatch([owner = fOwner] { owner->TimerTick(); });
+        }
+    }
+}
+
+void TZelkMsgThread::Dispatch(const std::function<void()>& Work) {
+    if (Terminated())
+        return;
+    try {
+        if (fUseSync)
+            Synchronize(Work);
+        else
+            Work();
+    } catch (...) {
+        // A failing handler never ends the worker; its message is lost, the rest are
+        // handled at the next drain.
+    }
+}
+
+// ---- TZelkHandleComponent ----
+
+TZelkHandleComponent::TZelkHandleComponent(TComponent* AOwner)
+    : TZelkComponent(AOwner), fMsgQueue(std::make_unique<std::deque<std::unique_ptr<TZelkMsg>>>()) {
+    fWorkThread = std::make_unique<TZelkMsgThread>(this);
+}
+
+TZelkHandleComponent::~TZelkHandleComponent() {
+    fWorkThread->Terminate();
+    fWorkThread->SetEvent();
+    // The worker has been told to stop: this destroys the queued payloads unhandled.
+    DrainQueue();
+    // Serves synchronized calls while waiting, so a worker inside a synchronized drain
+    // can finish; the thread object stays reachable until the body has ended.
+    fWorkThread->WaitFor();
+    std::lock_guard guard(fLock);
+    fMsgQueue.reset();
+    fWorkThread.reset();
+}
+
+bool TZelkHandleComponent::Stopping() const {
+    return !fWorkThread || fWorkThread->Terminated();
+}
+
+void TZelkHandleComponent::PostMsg(std::int32_t MessageId, std::int64_t IParam,
+                                   std::unique_ptr<TObject> OParam) {
+    auto message = std::make_unique<TZelkMsg>(MessageId, IParam, std::move(OParam));
+    std::lock_guard guard(fLock);
+    // After tear-down the message (and its payload) is dropped here.
+    if (!fMsgQueue)
+        return;
+    fMsgQueue->push_back(std::move(message));
+    fWorkThread->SetEvent();
+}
+
+void TZelkHandleComponent::HandleTimer() {}
+
+void TZelkHandleComponent::UseSynchronize(bool Value) {
+    fWorkThread->fUseSync = Value;
+}
+
+void TZelkHandleComponent::DrainQueue() {
+    for (;;) {
+        std::unique_ptr<TZelkMsg> message;
+        {
+            std::lock_guard guard(fLock);
+            if (!fMsgQueue || fMsgQueue->empty())
+                return;
+            message = std::move(fMsgQueue->front());
+            fMsgQueue->pop_front();
+        }
+        if (Stopping())
+            message->OParam.reset();
+        else
+            HandleMsg(*message);
+    }
+}
+
+void TZelkHandleComponent::TimerTick() {
+    if (Stopping())
+        return;
+    TZelkMsg tick(MSG_TIMER, 0, nullptr);
+    HandleMsg(tick);
+}
