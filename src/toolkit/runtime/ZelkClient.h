@@ -1,0 +1,143 @@
+#pragma once
+
+// TZelkClient: the transport-neutral base of every server component. It holds what
+// identifies a server, owns the connection object, runs the connection's life
+// (activation, shutdown requests, keep-alive with its time-out, log entries, the error
+// hook) and stores its published settings as text.
+
+#include "ZelkMsgQueue.h"
+#include "ZelkTransport.h"
+
+#include <QStringList>
+#include <functional>
+
+class QIODevice;
+
+using TOnOPCServerShutdownEvent = std::function<void(TComponent* Sender, const QString& Reason)>;
+using TOnOPCConnectEvent = std::function<void(TComponent* Sender)>;
+using TOnOPCTimeoutEvent = std::function<void(TComponent* Sender)>;
+using TOnOPCLogEvent = std::function<void(TComponent* Sender, TZelkLogMsg* LogMsg)>;
+using TOnOPCErrorEvent =
+    std::function<void(TComponent* Sender, const QString& Errorstring, bool& RaiseException)>;
+
+class TZelkClient : public TZelkHandleComponent {
+    Q_OBJECT
+    Q_PROPERTY(QString ServerName READ ServerName WRITE SetServerName)
+    Q_PROPERTY(bool Active READ Active WRITE SetActive)
+    Q_PROPERTY(QString ClientName READ ClientName WRITE SetClientName)
+    Q_PROPERTY(int KeepAlive READ KeepAlive WRITE SetKeepAlive)
+    Q_PROPERTY(QString ComputerName READ ComputerName WRITE SetComputerName)
+    Q_PROPERTY(QString Version READ Version WRITE SetVersion)
+    Q_PROPERTY(int LogLevel READ LogLevel WRITE SetLogLevel)
+    Q_CLASSINFO("stored:Active", "always")
+    Q_CLASSINFO("stored:KeepAlive", "always")
+    Q_CLASSINFO("stored:LogLevel", "always")
+
+public:
+    // Takes the first registered transport as its protocol: EOPCException when no
+    // transport is registered.
+    explicit TZelkClient(TComponent* AOwner = nullptr);
+    // Deactivates without firing OnDisconnect.
+    ~TZelkClient() override;
+
+    // ---- published ----
+    QString ServerName() const { return FServerName; }
+    void SetServerName(const QString& Value);
+    bool Active() const { return FActive; }
+    void SetActive(bool Value);
+    QString ClientName() const { return FClientName; }
+    void SetClientName(const QString& Value);
+    int KeepAlive() const { return FKeepAlive; }
+    // 0 stays 0; anything else up to 500 becomes 500.
+    void SetKeepAlive(int Value);
+    QString ComputerName() const { return FComputername; }
+    void SetComputerName(const QString& Value);
+    QString Version() const { return FVersion; }
+    // The version is the component's own: a stored or assigned value is dropped.
+    void SetVersion(const QString&) {}
+    int LogLevel() const { return fLogLevel; }
+    void SetLogLevel(int Value);
+
+    TOnOPCServerShutdownEvent OnServerShutdown;
+    TOnOPCConnectEvent OnConnect;
+    TOnOPCConnectEvent OnDisconnect;
+    TOnOPCTimeoutEvent OnTimeout;
+    TOnOPCLogEvent OnLog;
+    TOnOPCErrorEvent OnError;
+
+    // ---- public ----
+    int LocaleId();
+    void SetLocaleId(int Value);
+    // The server's display name, recomputed by the transport on every read.
+    QString ServerCaption();
+    void SetServerCaption(const QString& Value) { FServerCaption = Value; }
+    QString ServerClsId();
+    tZelkConnectionType Protocol() const { return FProtocol; }
+    // A different protocol reconnects an active component.
+    void SetProtocol(tZelkConnectionType Value);
+    const QStringList& Params() const { return FCParams; }
+    void SetParams(const QStringList& Value) { FCParams = Value; }
+    bool IsActive() const { return FActive; }
+    void SetIsActive(bool Value) { SetActive(Value); }
+
+    void Connect(const QString& aServerName, const QString& aComputerName);
+    void Disconnect();
+    // "opc.tcp://" in the server name selects UA, "http://" XML; otherwise no change.
+    void DetectProtocol();
+    // Sets one transport parameter; an empty value changes nothing.
+    void SetParam(QString Param, const QString& Value);
+    TServerStateRecord GetState();
+    QString ServerStateStr(int ServerState) const;
+    QString ServerTypeName();
+    bool Version2();
+    bool Version3();
+
+    void SaveToStream(QIODevice& Stream) const;
+    void SaveToFile(const QString& ToFile) const;
+    void LoadFromStream(QIODevice& Stream);
+    void LoadFromFile(const QString& FromFile);
+
+    void HandleMsg(TZelkMsg& Msg) override;
+    void HandleTimer() override;
+
+protected:
+    virtual void DoShutdown(std::int64_t Reason);
+    virtual void DoNotify(int Value);
+    virtual void DoLog(TZelkLogMsg* LogMsg);
+    virtual ComPtr<IZelkConnection> CreateConnection();
+    virtual void DoConnected();
+    virtual void DoActivate();
+    virtual void DoDeactivate();
+    virtual void GetServerInfo(TServerStateRecord& dState);
+    void Loaded() override;
+
+    bool CheckConnected();
+    // Calls OnError, then raises EOPCException with Errorstring unless the handler said no.
+    void DoError(const QString& Errorstring);
+    IZelkConnection* GetConnection() const { return FOPCClient.Get(); }
+    // Raises "Wrong file format" unless the stored text names ClassName (any case) in its
+    // first 299 bytes, or anywhere when it is shorter.
+    static void CheckFileFormat(const QString& ClassName, QIODevice& Source);
+
+    QString FVersion = QStringLiteral("unknown");
+    bool FShutDownFromServer = false;
+    bool fTimerInWork = false;
+    bool FWrongServertype = false;
+
+private:
+    void Activate();
+    void Deactivate();
+    void NotifyThenDeactivate(const std::function<void()>& Notify);
+
+    ComPtr<IZelkConnection> FOPCClient;
+    bool FActive = false;
+    QString FServerName;
+    QString FComputername;
+    QString FClientName;
+    QString FServerCaption;
+    int FConnectDelay = 0;
+    int FKeepAlive = 0;
+    tZelkConnectionType FProtocol = coCOM;
+    QStringList FCParams;
+    int fLogLevel = 0;
+};
