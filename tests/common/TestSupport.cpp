@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <cstdlib>
+#include <ctime>
 
 namespace zelk::test {
 
@@ -14,6 +16,21 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         QThread::yieldCurrentThread();
     }
     return true;
+}
+
+TTimeZoneScope::TTimeZoneScope(const char* zone) {
+    if (const char* old = std::getenv("TZ"))
+        FOld = old;
+    setenv("TZ", zone, 1);
+    tzset();
+}
+
+TTimeZoneScope::~TTimeZoneScope() {
+    if (FOld)
+        setenv("TZ", FOld->c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }
 
 } // namespace zelk::test

@@ -4,7 +4,9 @@
 #include <QStringList>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <ostream>
+#include <string>
 
 namespace zelk::test {
 
@@ -12,6 +14,19 @@ namespace zelk::test {
 // held. Tests wait for asynchronous work with this, never with a fixed sleep.
 bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// Runs the scope under another local time zone (a TZ value such as "Europe/Berlin") and
+// restores the process's own afterwards.
+class TTimeZoneScope {
+public:
+    explicit TTimeZoneScope(const char* zone);
+    ~TTimeZoneScope();
+    TTimeZoneScope(const TTimeZoneScope&) = delete;
+    TTimeZoneScope& operator=(const TTimeZoneScope&) = delete;
+
+private:
+    std::optional<std::string> FOld;
+};
 
 } // namespace zelk::test
 

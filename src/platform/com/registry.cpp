@@ -104,18 +104,21 @@ QString StripBackslashes(const QString& name) {
 
 std::shared_ptr<ClassRegistry> NewLocalRegistry() {
     auto registry = std::make_shared<ClassRegistry>();
-    ClassRegistration categories;
-    categories.Clsid = CLSID_StdComponentCategoriesMgr;
-    categories.Description = QStringLiteral("StdComponentCategoriesMgr");
-    categories.ServerContext = CLSCTX_INPROC_SERVER;
-    categories.Factory = detail::ComponentCategoriesManagerFactory();
-    registry->Register(std::move(categories));
-    ClassRegistration git;
-    git.Clsid = CLSID_StdGlobalInterfaceTable;
-    git.Description = QStringLiteral("StdGlobalInterfaceTable");
-    git.ServerContext = CLSCTX_INPROC_SERVER;
-    git.Factory = detail::GlobalInterfaceTableFactory();
-    registry->Register(std::move(git));
+    // The system's own in-process classes, present on the local computer only.
+    auto registerSystemClass = [&](REFCLSID clsid, const QString& description,
+                                   ComPtr<IClassFactory> factory) {
+        ClassRegistration system;
+        system.Clsid = clsid;
+        system.Description = description;
+        system.ServerContext = CLSCTX_INPROC_SERVER;
+        system.Factory = std::move(factory);
+        registry->Register(std::move(system));
+    };
+    registerSystemClass(CLSID_StdComponentCategoriesMgr,
+                        QStringLiteral("StdComponentCategoriesMgr"),
+                        detail::ComponentCategoriesManagerFactory());
+    registerSystemClass(CLSID_StdGlobalInterfaceTable, QStringLiteral("StdGlobalInterfaceTable"),
+                        detail::GlobalInterfaceTableFactory());
     return registry;
 }
 

@@ -1,6 +1,7 @@
 #include "DateTime.h"
 
 #include "Exceptions.h"
+#include "TestSupport.h"
 
 #include <array>
 #include <cmath>
@@ -11,27 +12,6 @@
 #include <string>
 
 namespace {
-
-// Runs the scope under another local time zone and restores the process's own.
-class TimeZoneScope {
-public:
-    explicit TimeZoneScope(const char* zone) {
-        if (const char* old = std::getenv("TZ"))
-            FOld = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~TimeZoneScope() {
-        if (FOld)
-            setenv("TZ", FOld->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> FOld;
-};
 
 QDateTime Local(int y, int mo, int d, int h, int mi, int s = 0, int ms = 0) {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms));
@@ -61,7 +41,7 @@ TEST(DateTime, RoundTripsThroughQDateTimeWithNegativeValues) {
 }
 
 TEST(DateTime, DaylightSavingDaysKeepTheirWallClockTime) {
-    TimeZoneScope berlin("Europe/Berlin");
+    zelk::test::TTimeZoneScope berlin("Europe/Berlin");
     // Clocks went from 02:00 to 03:00 on 2024-03-31 and from 03:00 back to 02:00 on
     // 2024-10-27; the values are wall-clock times either side of the change.
     const QDateTime beforeSpring = Local(2024, 3, 31, 1, 30);

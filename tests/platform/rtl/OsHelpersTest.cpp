@@ -1,5 +1,7 @@
 #include "OsHelpers.h"
 
+#include "TestSupport.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QSysInfo>
@@ -11,26 +13,6 @@
 #include <string>
 
 namespace {
-
-class TimeZoneScope {
-public:
-    explicit TimeZoneScope(const char* zone) {
-        if (const char* old = std::getenv("TZ"))
-            FOld = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~TimeZoneScope() {
-        if (FOld)
-            setenv("TZ", FOld->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> FOld;
-};
 
 FILETIME FileTime(std::uint64_t ticks) {
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
@@ -113,7 +95,7 @@ TEST(OsHelpers, FileTimeToSystemTimeSplitsKnownTimes) {
 }
 
 TEST(OsHelpers, LocalFileTimeUsesTheOffsetInForceNow) {
-    TimeZoneScope berlin("Europe/Berlin");
+    zelk::test::TTimeZoneScope berlin("Europe/Berlin");
     const std::int64_t offsetTicks =
         std::int64_t{QDateTime::currentDateTime().offsetFromUtc()} * 10000000;
     // Summer and winter instants move by the same, current, offset.
