@@ -6,11 +6,22 @@
 #include "comtypes.h"
 
 #include <QString>
-
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelk::aesim {
+
+// One recorded call: the method ("Interface::Method") and its arguments in text form.
+struct TSimCall {
+    std::string Method;
+    QString Arguments;
+};
 
 class TSimFaults {
 public:
@@ -21,6 +32,65 @@ public:
 
     // The rest of the class (injecting results and delays, stopping the server, reading
     // the record) is the simulator's control API.
+
+    // Number of uses meaning "every call from now on".
+    static constexpr int Always = -1;
+
+    ~TSimFaults();
+
+    // The next `Times` calls of Method answer Result without doing their work.
+    void InjectResult(std::string_view Method, HRESULT Result, int Times = 1);
+    // The next `Times` calls of Method wait `Delay` before they go on (or answer an
+    // injected result). A call waiting is woken early by ReleaseHeld and StopAnswering.
+    void InjectDelay(std::string_view Method, std::chrono::milliseconds Delay, int Times = Always);
+    // The next `Times` calls of Method wait until ReleaseHeld: a call that never
+    // returns, without a fixed time in the test.
+    void HoldCalls(std::string_view Method, int Times = Always);
+    void ReleaseHeld();
+    // Number of calls waiting in a delay or hold right now.
+    int WaitingCalls() const;
+    // The next `Times` calls of Method succeed without filling their optional out
+    // record (GetStatus answering S_OK with a null status). The method asks with
+    // TakeOmitRecord.
+    void OmitRecord(std::string_view Method, int Times = 1);
+    bool TakeOmitRecord(std::string_view Method);
+    // Drops every injected result, delay, hold and omitted record.
+    void ClearInjections();
+
+    // Every call from now on answers RPC_E_DISCONNECTED, as a crashed server would.
+    void StopAnswering();
+    void ResumeAnswering();
+    bool Stopped() const;
+
+    // The calls recorded so far, all of them or those of one method, oldest first.
+    std::vector<TSimCall> Calls() const;
+    std::vector<TSimCall> Calls(std::string_view Method) const;
+    int CallCount(std::string_view Method) const;
+    void ClearCalls();
+    // Recording can be switched off for benchmarks.
+    void SetRecording(bool Enabled);
+
+private:
+    struct TInjection {
+        std::optional<HRESULT> Result;
+        int ResultUses = 0;
+        std::chrono::milliseconds Delay{0};
+        int DelayUses = 0;
+        bool Hold = false;
+        int HoldUses = 0;
+        int OmitUses = 0;
+    };
+    static bool UseOne(int& Uses);
+
+    mutable std::mutex FLock;
+    std::condition_variable FWake;
+    std::map<std::string, TInjection, std::less<>> FInjections;
+    std::vector<TSimCall> FCalls;
+    bool FStopped = false;
+    bool FRecording = true;
+    int FWaiting = 0;
+    // Bumped by ReleaseHeld and StopAnswering so waiting calls see the change.
+    unsigned FReleaseGeneration = 0;
 };
 
 } // namespace zelk::aesim

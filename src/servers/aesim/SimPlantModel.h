@@ -1,0 +1,106 @@
+#pragma once
+
+// The simulated plant as it is built: process areas, sources, event categories with
+// their attributes, and condition definitions. Fixed once built; the changing state
+// lives in TSimPlant.
+
+#include "SimCatalog.h"
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace zelk::aesim {
+
+// Attribute ids, unique across the server.
+enum : DWORD {
+    AttrAreas = 1,
+    AttrAckComment = 2,
+    AttrCV = 3,
+    AttrHiHiLimit = 4,
+    AttrHiLimit = 5,
+    AttrLoLimit = 6,
+    AttrLoLoLimit = 7,
+    AttrSP = 8,
+    AttrDvHiLimit = 9,
+    AttrDvLoLimit = 10,
+    AttrPrevValue = 11,
+    AttrNewValue = 12,
+    AttrErrorCode = 13,
+    AttrLoopDesc = 14,
+};
+
+// Category ids, unique across the server.
+enum : DWORD {
+    CatSystemMessage = 100,
+    CatDeviceFailure = 101,
+    CatOperatorProcessChange = 200,
+    CatLevel = 300,
+    CatDeviation = 301,
+    CatDiscrete = 302,
+};
+
+struct TSimSubConditionDef {
+    QString Name;
+    QString Definition;
+    QString Description;
+    DWORD Severity = 0;
+};
+
+// A condition as the server defines it; every source that has the condition shares
+// the definition. A single-state condition has one sub-condition named like itself.
+struct TSimConditionDef {
+    QString Name;
+    DWORD CategoryId = 0;
+    std::vector<TSimSubConditionDef> SubConditions;
+    int FindSubCondition(const QString& name) const;
+};
+
+// The limits of the analog value behind the level and deviation conditions.
+struct TSimSignalDef {
+    double Initial = 50.0;
+    double HiHi = 90.0;
+    double Hi = 75.0;
+    double Lo = 25.0;
+    double LoLo = 10.0;
+    double SetPoint = 50.0;
+    double DeviationLimit = 15.0;
+    double Hysteresis = 2.0;
+    QString Unit;
+};
+
+struct TSimSourceConditionDef {
+    int Definition = 0; // index into TSimPlantModel::Conditions
+    bool AckRequired = true;
+};
+
+struct TSimSourceDef {
+    QString Name;        // fully qualified: "Plant1.TankFarm.LIC201"
+    QString Area;        // the area that holds it, fully qualified
+    QString Description; // "LOOP DESC"
+    std::vector<TSimSourceConditionDef> Conditions;
+    bool HasSignal = false;
+    TSimSignalDef Signal;
+};
+
+struct TSimPlantModel {
+    std::vector<TSimCategoryInfo> Categories; // simple, tracking, then condition categories
+    std::vector<TSimConditionDef> Conditions;
+    QStringList Areas; // fully qualified, every parent before its children
+    std::vector<TSimSourceDef> Sources;
+
+    const TSimCategoryInfo* FindCategory(DWORD id) const;
+    int FindCondition(const QString& name) const;
+    int FindSource(const QString& name) const;
+    bool HasArea(const QString& name) const;
+    // The areas a source lies in, outermost first, innermost last.
+    QStringList AreasOf(int source) const;
+    // The index of `condition` among the source's conditions, or -1.
+    int FindSourceCondition(int source, const QString& condition) const;
+};
+
+// The default plant: deterministic, three area levels below the root areas, about
+// twenty sources and thirty conditions.
+TSimPlantModel DefaultPlantModel();
+
+} // namespace zelk::aesim
