@@ -1,0 +1,38 @@
+#pragma once
+
+// The process-wide global interface table and TGIP, one registration in it: through the
+// table a server interface can be used from threads other than the one that obtained it.
+
+#include "objbase.h"
+
+// The process-wide table, created on first use and kept until the program ends. The
+// first use happens on the user-interface thread. Raises EOleSysError when the table
+// cannot be created.
+ComPtr<IGlobalInterfaceTable> GlobalInterfaceTable();
+
+// Owns one registration: created with a pointer, revoked when destroyed. Every failing
+// table call raises EOleSysError; misuse raises EAssertionFailed.
+class TGIP {
+public:
+    TGIP(IUnknown* Unk, REFIID AIID);
+    // Revokes the registration; a failure to revoke is not reported.
+    ~TGIP();
+    TGIP(const TGIP&) = delete;
+    TGIP& operator=(const TGIP&) = delete;
+
+    // Registers `Unk` (not null) under `AIID` (not GUID_NULL), replacing the registration
+    // held so far.
+    void SetIntf(IUnknown* Unk, REFIID AIID);
+    // The registered pointer for the calling thread, as interface IID(); the caller owns
+    // the reference. Requires a registration.
+    void GetIntf(void** Intf) const;
+    // Nothing when nothing is registered.
+    void RevokeIntf();
+
+    DWORD Cookie() const noexcept { return FCookie; }
+    ::IID IID() const noexcept { return FIID; }
+
+private:
+    DWORD FCookie = 0;
+    ::IID FIID = GUID_NULL;
+};
