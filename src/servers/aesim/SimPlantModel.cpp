@@ -183,19 +183,19 @@ TSimPlantModel DefaultPlantModel() {
                               L("Plant1.Utilities.Cooling Water"),
                               L("Plant1.Utilities.Steam")};
     double offset = 0.0;
-    for (const TSourceSpec& spec : SourceSpecs()) {
+    for (const TSourceSpec& definition : SourceSpecs()) {
         TSimSourceDef source;
-        source.Area = L(spec.Area);
-        source.Name = source.Area + QLatin1Char('.') + L(spec.Tag);
-        source.Description = L(spec.Description);
-        source.Conditions = spec.Conditions;
+        source.Area = L(definition.Area);
+        source.Name = source.Area + QLatin1Char('.') + L(definition.Tag);
+        source.Description = L(definition.Description);
+        source.Conditions = definition.Conditions;
         for (const TSimSourceConditionDef& condition : source.Conditions)
             if (condition.Definition == PvLevel || condition.Definition == DvLevel)
                 source.HasSignal = true;
         if (source.HasSignal) {
             // Spread the starting values a little so the sources do not move in step.
             source.Signal.Initial = 45.0 + offset;
-            source.Signal.Unit = spec.Tag[0] == 'T' ? L("degC") : L("%");
+            source.Signal.Unit = definition.Tag[0] == 'T' ? L("degC") : L("%");
             offset = offset >= 9.0 ? 0.0 : offset + 1.5;
         }
         model.Sources.push_back(std::move(source));

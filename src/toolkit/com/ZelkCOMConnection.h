@@ -2,7 +2,7 @@
 
 // TZelkCOMConnection: the COM transport's connection. It resolves the server name to a
 // class id, creates the server object on this or a named computer, announces the client
-// name, asks for shutdown notifications and tells which OPC specification level the
+// name, asks for shutdown notifications and tells which OPC interface generation the
 // server implements. TZelkShutdownEvent is the sink the server calls to send its
 // clients away; it only posts MSG_SERVER_SHUTDOWN to the owning component.
 
