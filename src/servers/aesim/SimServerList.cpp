@@ -41,9 +41,9 @@ HRESULT TSimServerList::Classes(ULONG cImplemented, const CATID* rgcatidImpl, UL
     return S_OK;
 }
 
-HRESULT TSimServerList::EnumClassesOfCategories(ULONG cImplemented, CATID rgcatidImpl[],
-                                                ULONG cRequired, CATID rgcatidReq[],
-                                                IOPCEnumGUID** ppenumClsid) {
+template <class TEnum>
+HRESULT TSimServerList::EnumClasses(ULONG cImplemented, CATID rgcatidImpl[], ULONG cRequired,
+                                    CATID rgcatidReq[], TEnum** ppenumClsid) {
     if (!ppenumClsid)
         return E_POINTER;
     *ppenumClsid = nullptr;
@@ -51,24 +51,21 @@ HRESULT TSimServerList::EnumClassesOfCategories(ULONG cImplemented, CATID rgcati
         std::vector<CLSID> classes;
         const HRESULT hr = Classes(cImplemented, rgcatidImpl, cRequired, rgcatidReq, classes);
         if (SUCCEEDED(hr))
-            *ppenumClsid = zelk::com::MakeEnumGUID<IOPCEnumGUID>(std::move(classes)).Detach();
+            *ppenumClsid = zelk::com::MakeEnumGUID<TEnum>(std::move(classes)).Detach();
         return hr;
     });
 }
 
 HRESULT TSimServerList::EnumClassesOfCategories(ULONG cImplemented, CATID rgcatidImpl[],
                                                 ULONG cRequired, CATID rgcatidReq[],
+                                                IOPCEnumGUID** ppenumClsid) {
+    return EnumClasses(cImplemented, rgcatidImpl, cRequired, rgcatidReq, ppenumClsid);
+}
+
+HRESULT TSimServerList::EnumClassesOfCategories(ULONG cImplemented, CATID rgcatidImpl[],
+                                                ULONG cRequired, CATID rgcatidReq[],
                                                 IEnumGUID** ppenumClsid) {
-    if (!ppenumClsid)
-        return E_POINTER;
-    *ppenumClsid = nullptr;
-    return zelk::com::ComBoundary([&] {
-        std::vector<CLSID> classes;
-        const HRESULT hr = Classes(cImplemented, rgcatidImpl, cRequired, rgcatidReq, classes);
-        if (SUCCEEDED(hr))
-            *ppenumClsid = zelk::com::MakeEnumGUID<IEnumGUID>(std::move(classes)).Detach();
-        return hr;
-    });
+    return EnumClasses(cImplemented, rgcatidImpl, cRequired, rgcatidReq, ppenumClsid);
 }
 
 HRESULT TSimServerList::GetClassDetails(REFCLSID clsid, LPOLESTR* ppszProgID,

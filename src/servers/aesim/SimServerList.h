@@ -36,6 +36,10 @@ public:
     HRESULT STDMETHODCALLTYPE CLSIDFromProgID(LPCOLESTR szProgId, LPCLSID clsid) override;
 
 private:
+    // The enumerator of the classes that implement any of the categories, either kind.
+    template <class TEnum>
+    HRESULT EnumClasses(ULONG cImplemented, CATID rgcatidImpl[], ULONG cRequired,
+                        CATID rgcatidReq[], TEnum** ppenumClsid);
     HRESULT Classes(ULONG cImplemented, const CATID* rgcatidImpl, ULONG cRequired,
                     const CATID* rgcatidReq, std::vector<CLSID>& classes) const;
 

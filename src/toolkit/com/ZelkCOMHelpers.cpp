@@ -136,14 +136,24 @@ void EnumStringToStrings(IEnumString* Enum, QStringList& Strings) {
     }
 }
 
+namespace {
+// The server's connection point for `Iid`; null when it has none.
+ComPtr<IConnectionPoint> FindConnectionPoint(IUnknown* Server, REFIID Iid) {
+    ComPtr<IConnectionPointContainer> container;
+    if (FAILED(Server->QueryInterface(IID_PPV_ARGS(container.Put()))) || !container)
+        return nullptr;
+    ComPtr<IConnectionPoint> point;
+    if (FAILED(container->FindConnectionPoint(Iid, point.Put())))
+        return nullptr;
+    return point;
+}
+} // namespace
+
 HRESULT ConnectionAdvise(IUnknown* Server, REFIID Iid, IUnknown* Sink, DWORD& Cookie) {
     if (!Server)
         return E_FAIL;
-    ComPtr<IConnectionPointContainer> container;
-    if (FAILED(Server->QueryInterface(IID_PPV_ARGS(container.Put()))) || !container)
-        return E_FAIL;
-    ComPtr<IConnectionPoint> point;
-    if (FAILED(container->FindConnectionPoint(Iid, point.Put())) || !point)
+    const ComPtr<IConnectionPoint> point = FindConnectionPoint(Server, Iid);
+    if (!point)
         return E_FAIL;
     return point->Advise(Sink, &Cookie);
 }
@@ -151,11 +161,8 @@ HRESULT ConnectionAdvise(IUnknown* Server, REFIID Iid, IUnknown* Sink, DWORD& Co
 HRESULT ConnectionUnadvise(IUnknown* Server, REFIID Iid, DWORD Cookie) {
     if (!Server || Cookie == 0)
         return E_FAIL;
-    ComPtr<IConnectionPointContainer> container;
-    if (FAILED(Server->QueryInterface(IID_PPV_ARGS(container.Put()))) || !container)
-        return E_FAIL;
-    ComPtr<IConnectionPoint> point;
-    if (FAILED(container->FindConnectionPoint(Iid, point.Put())) || !point)
+    const ComPtr<IConnectionPoint> point = FindConnectionPoint(Server, Iid);
+    if (!point)
         return E_FAIL;
     return SUCCEEDED(point->Unadvise(Cookie)) ? S_OK : E_FAIL;
 }
