@@ -28,7 +28,6 @@ TSimEngine::~TSimEngine() {
 void TSimEngine::PublishLocked(const TSimNotifications& notifications) {
     if (notifications.empty())
         return;
-    FPublished += static_cast<long long>(notifications.size());
     {
         std::lock_guard lock(FLock);
         if (FShutDown)
@@ -40,6 +39,7 @@ void TSimEngine::PublishLocked(const TSimNotifications& notifications) {
                 FRecord.pop_front();
         }
     }
+    FPublished += static_cast<long long>(notifications.size());
     for (const std::shared_ptr<ISimChannel>& channel : Channels())
         for (const TSimNotification& n : notifications)
             channel->Publish(n);

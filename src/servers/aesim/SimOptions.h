@@ -28,7 +28,7 @@ struct TSimCapabilities {
     // True: SetFilter accepts a low severity of 0.
     bool AcceptsLowSeverityZero = false;
     // QueryConditionNames answers E_FAIL for this category.
-    std::optional<DWORD> FailingConditionNamesCategory;
+    std::optional<DWORD> FailingConditionNamesCategory{};
 };
 
 enum class TSimClockMode {
@@ -41,7 +41,7 @@ struct TSimClassOptions {
     QString ProgID = QStringLiteral("Zelk.AESimulator.1");
     QString VersionIndependentProgID = QStringLiteral("Zelk.AESimulator");
     QString Description = QStringLiteral("Zelk OPC AE Simulation Server");
-    TSimCapabilities Capabilities;
+    TSimCapabilities Capabilities{};
     // The seed of the process simulation: the same seed, the same plant history.
     std::uint32_t Seed = 1;
     TSimClockMode Clock = TSimClockMode::Manual;

@@ -109,10 +109,7 @@ TEST(SimPlant, LimitsWithHysteresis) {
 
 TEST(SimPlant, RealTimeThreadDelivers) {
     TSrvLeakCheck leaks;
-    TSimClassOptions options;
-    options.Clock = TSimClockMode::RealTime;
-    options.StepIntervalMs = 2;
-    TSrvRig rig(options);
+    TSrvRig rig({.Clock = TSimClockMode::RealTime, .StepIntervalMs = 2});
     EXPECT_TRUE(rig.Sim->RealTimeRunning());
     EXPECT_TRUE(zelk::test::WaitUntil([&] { return rig.Sink->Events().size() >= 5; },
                                       std::chrono::seconds(30)));

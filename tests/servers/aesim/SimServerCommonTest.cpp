@@ -221,6 +221,20 @@ TEST(SimServerFaults, InjectedResultsDelaysAndSilence) {
     caller.join();
     EXPECT_EQ(heldResult, S_OK);
 
+    // A slow answer is cut short when the server stops answering meanwhile.
+    faults.InjectDelay("IOPCEventServer::GetStatus", std::chrono::hours(1), 1);
+    HRESULT delayedResult = E_UNEXPECTED;
+    std::thread slowCaller([&] {
+        OPCEVENTSERVERSTATUS copy{};
+        delayedResult = Status(rig.Server.Get(), copy);
+    });
+    EXPECT_TRUE(zelk::test::WaitUntil([&] { return faults.WaitingCalls() == 1; }));
+    faults.StopAnswering();
+    slowCaller.join();
+    EXPECT_EQ(delayedResult, RPC_E_DISCONNECTED);
+    faults.ResumeAnswering();
+    EXPECT_EQ(Status(rig.Server.Get(), status), S_OK) << "the delay was used once";
+
     // A crashed server: every object of the class answers RPC_E_DISCONNECTED.
     faults.StopAnswering();
     EXPECT_EQ(Status(rig.Server.Get(), status), RPC_E_DISCONNECTED);
