@@ -1,12 +1,12 @@
 #include "OsHelpers.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdint>
+#include <ctime>
 
 namespace {
 
@@ -68,8 +68,13 @@ BOOL ShiftByLocalOffset(const FILETIME* from, FILETIME* to, int direction) {
     const std::uint64_t ticks = Ticks(*from);
     if (ticks >= FirstInvalidTicks)
         return Fail(ERROR_INVALID_PARAMETER);
-    const std::int64_t offset = static_cast<std::int64_t>(direction) *
-                                QDateTime::currentDateTime().offsetFromUtc() * 1000 * TicksPerMSec;
+    // localtime_r reads the zone rules loaded by the last tzset() instead of checking the
+    // zone file on every call: event intake converts two times per notification.
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    const long offsetSeconds = localtime_r(&now, &local) ? local.tm_gmtoff : 0;
+    const std::int64_t offset =
+        static_cast<std::int64_t>(direction) * offsetSeconds * 1000 * TicksPerMSec;
     const auto signedTicks = static_cast<std::int64_t>(ticks);
     if (offset > 0 ? signedTicks > INT64_MAX - offset : signedTicks + offset < 0)
         return Fail(ERROR_INVALID_PARAMETER);
