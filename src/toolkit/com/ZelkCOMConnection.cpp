@@ -210,14 +210,16 @@ TZelkShutdownEvent::TZelkShutdownEvent(TZelkCOMConnection* aOPCServer) : FOPCSer
     }
 }
 
-HRESULT STDMETHODCALLTYPE TZelkShutdownEvent::ShutdownRequest(LPCWSTR /*szReason*/) {
+HRESULT STDMETHODCALLTYPE TZelkShutdownEvent::ShutdownRequest(LPCWSTR szReason) {
     return zelk::com::ComBoundary([&] {
         std::lock_guard lock(FLock);
         if (!FOPCServer)
             return S_OK;
         // Set first: the server is going away whether or not the post succeeds.
         FRetCode = E_FAIL;
-        FOPCServer->GetHandler()->PostMsg(MSG_SERVER_SHUTDOWN, 0, nullptr);
+        FOPCServer->GetHandler()->PostMsg(
+            MSG_SERVER_SHUTDOWN, 0,
+            std::make_unique<TZelkShutdownReason>(zelk::com::ToQString(szReason)));
         return S_OK;
     });
 }

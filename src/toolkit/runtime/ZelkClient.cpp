@@ -205,6 +205,7 @@ void TZelkClient::Activate() {
         return;
 
     FShutDownFromServer = false;
+    FServerShutdownReason.clear();
     FOPCClient.Reset();
     FOPCClient = CreateConnection();
     if (!FOPCClient)
@@ -327,6 +328,8 @@ void TZelkClient::HandleMsg(TZelkMsg& Msg) {
     }
     switch (Msg.MsgId) {
     case MSG_SERVER_SHUTDOWN:
+        if (const auto* reason = dynamic_cast<const TZelkShutdownReason*>(Msg.OParam.get()))
+            FServerShutdownReason = reason->Reason;
         DoShutdown(Msg.IParam);
         break;
     case MSG_TIMER:

@@ -78,6 +78,9 @@ public:
     const QStringList& Params() const { return FCParams; }
     void SetParams(const QStringList& Value) { FCParams = Value; }
     bool IsActive() const { return FActive; }
+    // The text the server gave with its last shutdown request, for logs and operators
+    // (OnServerShutdown carries the request's code); empty until a server shuts down.
+    const QString& ServerShutdownReason() const { return FServerShutdownReason; }
     void SetIsActive(bool Value) { SetActive(Value); }
 
     void Connect(const QString& aServerName, const QString& aComputerName);
@@ -140,4 +143,5 @@ private:
     tZelkConnectionType FProtocol = coCOM;
     QStringList FCParams;
     int fLogLevel = 0;
+    QString FServerShutdownReason;
 };

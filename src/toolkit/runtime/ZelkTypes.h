@@ -65,6 +65,14 @@ struct TServerStateRecord {
     QString ProductName;
 };
 
+// The reason text of a server's shutdown request (the payload of MSG_SERVER_SHUTDOWN when
+// the transport has one).
+class TZelkShutdownReason : public TObject {
+public:
+    explicit TZelkShutdownReason(QString AReason) : Reason(std::move(AReason)) {}
+    QString Reason;
+};
+
 // One log entry that a transport delivers to its component (message MSG_LOG).
 class TZelkLogMsg : public TPersistent {
 public:

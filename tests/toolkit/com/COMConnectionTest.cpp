@@ -183,7 +183,8 @@ TEST_F(COMConnection, ShutdownRequestPostsOnceAndSkipsTheUnadvise) {
     {
         auto connection = Connected(SimProgId);
         sim->Shutdown(u"maintenance"_s);
-        EXPECT_EQ(Owner.Posted(), QStringList{u"1025 0 null"_s});
+        // The payload carries the reason text.
+        EXPECT_EQ(Owner.Posted(), QStringList{u"1025 0 object"_s});
     }
     sim->Restart();
 
@@ -215,6 +216,7 @@ TEST_F(COMConnection, ClientComponentHearsTheShutdownAsMessage1025) {
     sim->Shutdown(u"maintenance"_s);
     ASSERT_TRUE(WaitUntil([&] { return !client.Active(); }));
     EXPECT_EQ(events, (QStringList{u"shutdown ''"_s, u"disconnect"_s}));
+    EXPECT_EQ(client.ServerShutdownReason(), u"maintenance"_s);
 }
 
 TEST_F(COMConnection, ReleasedAfterAFailedActivationItLetsTheServerGo) {
