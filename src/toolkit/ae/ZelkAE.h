@@ -1,13 +1,18 @@
 #pragma once
 
-// The Alarms and Events client: the event server component with its AE connection and
-// caches, the event record, and the keyed and sorted event list.
+// The Alarms and Events client: the event server component with its AE connection,
+// caches, subscriptions and filters, area browser, acknowledgement and condition state;
+// the event record; and the keyed and sorted event list.
 
 #include "ZelkCOMAEConnection.h"
 #include "ZelkEvent.h"
+#include "ZelkEventAreaBrowser.h"
+#include "ZelkEventCondition.h"
 #include "ZelkEventCustomProps.h"
+#include "ZelkEventFilter.h"
 #include "ZelkEventItems.h"
 #include "ZelkEventList.h"
 #include "ZelkEventServer.h"
 #include "ZelkEventSort.h"
+#include "ZelkEventSubscription.h"
 #include "ZelkTextCompare.h"

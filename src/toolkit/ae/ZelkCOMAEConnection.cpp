@@ -1,21 +1,6 @@
 #include "ZelkCOMAEConnection.h"
 
-namespace {
-
-// The status record a server returns: the record and its vendor text are task memory.
-struct TReturnedStatus {
-    OPCEVENTSERVERSTATUS* Record = nullptr;
-    TReturnedStatus() = default;
-    TReturnedStatus(const TReturnedStatus&) = delete;
-    TReturnedStatus& operator=(const TReturnedStatus&) = delete;
-    ~TReturnedStatus() {
-        if (Record)
-            CoTaskMemFree(Record->szVendorInfo);
-        CoTaskMemFree(Record);
-    }
-};
-
-} // namespace
+#include "comholders.h"
 
 TZelkCOMAEConnection::TZelkCOMAEConnection(TComponent* AOwner) : TZelkCOMConnection(AOwner) {}
 
@@ -35,19 +20,32 @@ ComPtr<IOPCEventServer> TZelkCOMAEConnection::OPCServer() {
     return eventServer;
 }
 
+std::optional<OPCEVENTSERVERSTATUS> TZelkCOMAEConnection::ReadStatus(IOPCEventServer& Server,
+                                                                     QString* VendorInfo) {
+    // The record and its vendor text are task memory.
+    zelk::com::TaskMem<OPCEVENTSERVERSTATUS> record;
+    const HRESULT result = Server.GetStatus(record.Put());
+    const zelk::com::TaskMem<OLECHAR> vendor(record ? record.Get()->szVendorInfo : nullptr);
+    OPCCheck(result);
+    if (!record)
+        return std::nullopt;
+    if (VendorInfo)
+        *VendorInfo = zelk::com::ToQString(vendor.Get());
+    OPCEVENTSERVERSTATUS copy = *record.Get();
+    copy.szVendorInfo = nullptr;
+    return copy;
+}
+
 OPCEVENTSERVERSTATUS TZelkCOMAEConnection::GetStatus() {
     const QString notConnected = QStringLiteral("Not connected to server");
     CheckConnected();
     const ComPtr<IOPCEventServer> server = OPCServer();
     if (!server)
         throw EOPCServerException(notConnected);
-    TReturnedStatus status;
-    OPCCheck(server->GetStatus(&status.Record));
-    if (!status.Record)
+    const std::optional<OPCEVENTSERVERSTATUS> status = ReadStatus(*server);
+    if (!status)
         throw EOPCServerException(notConnected);
-    OPCEVENTSERVERSTATUS copy = *status.Record;
-    copy.szVendorInfo = nullptr;
-    return copy;
+    return *status;
 }
 
 bool TZelkCOMAEConnection::DoTimer() {

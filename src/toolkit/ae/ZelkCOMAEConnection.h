@@ -7,6 +7,8 @@
 #include "ZelkCom.h"
 #include "opc_ae.h"
 
+#include <optional>
+
 class TZelkCOMAEConnection : public TZelkCOMConnection {
 public:
     explicit TZelkCOMAEConnection(TComponent* AOwner);
@@ -15,6 +17,11 @@ public:
     // The server object's IOPCEventServer; null while not connected. EIntfCastError when
     // the server object lacks the interface.
     ComPtr<IOPCEventServer> OPCServer();
+    // The status record Server returns, its vendor text copied into VendorInfo when given
+    // and szVendorInfo null; nothing when the server answers without a record. A failing
+    // call raises through OPCCheck.
+    static std::optional<OPCEVENTSERVERSTATUS> ReadStatus(IOPCEventServer& Server,
+                                                          QString* VendorInfo = nullptr);
     // The server's status record without its vendor text (szVendorInfo is null).
     // EOPCServerException "Not connected to server" without a server object or when the
     // server answers without a record; a failing call raises through OPCCheck.

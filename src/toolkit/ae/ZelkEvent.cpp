@@ -62,6 +62,7 @@ TZelkEvent::TZelkEvent(TZelkEventServer* Server, ONEVENTSTRUCT& Event) {
     FSubconditionName = TextOf(record.szSubconditionName);
     FTime = FileTimeToDateTime(record.ftTime);
     FActiveTime = FileTimeToDateTime(record.ftActiveTime);
+    FTTime = record.ftTime;
     FTActiveTime = record.ftActiveTime;
     FNewState = record.wNewState;
     FChangeMask = record.wChangeMask;
@@ -92,11 +93,12 @@ TZelkEvent::TZelkEvent(TZelkEventServer* Server, ONEVENTSTRUCT& Event) {
 
 TZelkEvent::TZelkEvent(const TZelkEvent& Event)
     : TPersistent(Event), FActorID(Event.FActorID), FSource(Event.FSource), FTime(Event.FTime),
-      FActiveTime(Event.FActiveTime), FTActiveTime(Event.FTActiveTime), FMsg(Event.FMsg),
-      FNewState(Event.FNewState), FChangeMask(Event.FChangeMask), FEventType(Event.FEventType),
-      FEventCategory(Event.FEventCategory), FSeverity(Event.FSeverity),
-      FConditionName(Event.FConditionName), FSubconditionName(Event.FSubconditionName),
-      FQuality(Event.FQuality), FAckRequired(Event.FAckRequired), FCookie(Event.FCookie),
+      FActiveTime(Event.FActiveTime), FTTime(Event.FTTime), FTActiveTime(Event.FTActiveTime),
+      FMsg(Event.FMsg), FNewState(Event.FNewState), FChangeMask(Event.FChangeMask),
+      FEventType(Event.FEventType), FEventCategory(Event.FEventCategory),
+      FSeverity(Event.FSeverity), FConditionName(Event.FConditionName),
+      FSubconditionName(Event.FSubconditionName), FQuality(Event.FQuality),
+      FAckRequired(Event.FAckRequired), FCookie(Event.FCookie),
       FNumEventAttrs(Event.FNumEventAttrs), FID(Event.FID), FOPCAEServer(Event.FOPCAEServer),
       FKey(Event.FKey) {
     const TZelkEventCustomProps& source = Event.FCustProperties;
@@ -118,6 +120,13 @@ TZelkEvent::~TZelkEvent() {
         FLast->FOPCAEServer = nullptr;
         FLast.reset();
     }
+}
+
+void TZelkEvent::SetKey(const QString& Value) {
+    FKey = Value;
+    // The key is a published property, so a list sorted by it must sort again.
+    FLinks.ForEach(
+        [](const zelk::ae::TEventListLinks::TLink& link) { link.List->FViewCurrent = false; });
 }
 
 QString TZelkEvent::CategoryName() const {

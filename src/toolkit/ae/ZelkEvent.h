@@ -18,6 +18,7 @@
 #include <QString>
 #include <memory>
 
+class TZelkEventCondition;
 class TZelkEventServer;
 class TZelkEvents;
 
@@ -88,13 +89,15 @@ public:
     // Source immediately followed by ConditionName. Changing it does not move the event
     // within a list: a list keeps the key text under which the event was entered.
     const QString& Key() const noexcept { return FKey; }
-    void SetKey(const QString& Value) { FKey = Value; }
+    void SetKey(const QString& Value);
 
     // ---- public ----
     void* Data() const noexcept { return FData; }
     void SetData(void* Value) noexcept { FData = Value; }
     int Tag() const noexcept { return FTag; }
     void SetTag(int Value) noexcept { FTag = Value; }
+    // ftTime exactly as received (UTC, 100 ns resolution), for logs and historians.
+    const FILETIME& RawTime() const noexcept { return FTTime; }
     // ftActiveTime exactly as received; acknowledgement sends it back to the server.
     const FILETIME& RawActiveTime() const noexcept { return FTActiveTime; }
     // The notification this one replaced in the event list when there is one, else itself.
@@ -124,6 +127,11 @@ public:
     // through OPCCheck.
     void CustomPropertyItemId(int CustPropIndex, QString& ItemId, QString& ComputerName,
                               CLSID& ServerCLSID) const;
+    // Acknowledges this event through its event server; nothing when the event has no
+    // server or the server is not active.
+    void Acknowledge(const QString& who, const QString& comment);
+    // The event server's GetConditionState for this event's source and condition.
+    std::unique_ptr<TZelkEventCondition> GetConditionState() const;
 
 private:
     friend class TZelkEvents;
@@ -133,6 +141,7 @@ private:
     QString FSource;
     TDateTime FTime = 0;
     TDateTime FActiveTime = 0;
+    FILETIME FTTime{};
     FILETIME FTActiveTime{};
     QString FMsg;
     std::int32_t FNewState = 0;

@@ -45,6 +45,7 @@ TZelkEvents::~TZelkEvents() {
 void TZelkEvents::AddEvent(TZelkEvent* Event) {
     if (!Event)
         throw EListError(QStringLiteral("Event is nil"));
+    FViewCurrent = false;
     int index = 0;
     if (!FindExact(Event->Key(), index)) {
         QCollatorSortKey sortKey = FKeyCollator.sortKey(Event->Key());
@@ -111,12 +112,14 @@ void TZelkEvents::PutEvent(int Index, TZelkEvent* Event) {
     TEntry& entry = FEntries[static_cast<std::size_t>(Index)];
     if (entry.Event == Event)
         return;
+    FViewCurrent = false;
     LinkEntry(Event);
     UnlinkEntry(std::exchange(entry.Event, Event));
 }
 
 void TZelkEvents::DeleteEvents() {
     ClearView();
+    FViewCurrent = false;
     FKeyHints.clear();
     const std::vector<TEntry> entries = std::move(FEntries);
     FEntries.clear();
@@ -136,6 +139,10 @@ void TZelkEvents::DeleteEvents() {
 void TZelkEvents::Resort() {
     if (FSortBylist.empty())
         return;
+    if (FViewCurrent) {
+        PurgeView();
+        return;
+    }
     // The view is rebuilt whole: destroyed events only need to leave the list of those
     // that left the entries, whose view marks end here unless they came back.
     std::sort(FDestroyedInView.begin(), FDestroyedInView.end());
@@ -161,6 +168,7 @@ void TZelkEvents::Resort() {
             FSorter.Add(entry.Event);
         }
         FSorter.Sort(FSortlist);
+        FViewCurrent = true;
     } catch (...) {
         // Out of memory: the view is left empty rather than half marked.
         for (const TEntry& entry : FEntries)
@@ -213,6 +221,7 @@ TZelkEvent* TZelkEvents::Objects(int Index) const {
 void TZelkEvents::Delete(int Index) {
     CheckIndex(Index, FEntries.size());
     TZelkEvent* event = FEntries[static_cast<std::size_t>(Index)].Event;
+    FViewCurrent = false;
     EraseEntry(Index);
     UnlinkEntry(event);
 }
@@ -265,10 +274,12 @@ void TZelkEvents::AddSortItem(const QString& PropName, bool Desc) {
     item->SortProc = property->Kind == pkText ? &SortByText : &SortByValue;
     item->Property = property;
     FSortBylist.push_back(std::move(item));
+    FViewCurrent = false;
 }
 
 void TZelkEvents::ClearSortItems() {
     FSortBylist.clear();
+    FViewCurrent = false;
 }
 
 int TZelkEvents::CompareEvents(const TZelkEvent* E1, const TZelkEvent* E2) const {
@@ -284,6 +295,7 @@ int TZelkEvents::CompareEvents(const TZelkEvent* E1, const TZelkEvent* E2) const
 // ---- destroyed events ----
 
 void TZelkEvents::EventDestroyed(TZelkEvent* Event, std::uint32_t Entries, bool InView) noexcept {
+    ++FDestroyedCount;
     if (InView) {
         try {
             FDestroyedInView.push_back(Event);

@@ -57,8 +57,14 @@ public:
     // Destroys every event (no handler fires) and empties the list and the view.
     void DeleteEvents();
     // Rebuilds the sorted view from the sort items; nothing without sort items. Events
-    // that compare equal on every sort item keep their key order.
+    // that compare equal on every sort item keep their key order. A view that nothing
+    // has changed since the last Resort (no event added, replaced, removed or re-keyed,
+    // no sort item changed; destroyed events leave it anyway) is kept as it is.
     void Resort();
+    // The number of events destroyed so far while this list held them. A walk over a
+    // copy of the list compares it before and after a step to learn whether its copy may
+    // now hold destroyed events.
+    std::uint64_t DestroyedCount() const noexcept { return FDestroyedCount; }
 
     // ---- the keyed entries (the base string list) ----
     int KeyCount() const noexcept { return static_cast<int>(FEntries.size()); }
@@ -127,6 +133,9 @@ private:
     mutable std::vector<TZelkEvent*> FDestroyedInView;
     std::vector<std::unique_ptr<TZelkEventSortItem>> FSortBylist;
     std::int32_t FTag = 0;
+    // Whether the view is the one Resort would build now.
+    bool FViewCurrent = false;
+    std::uint64_t FDestroyedCount = 0;
     QCollator FKeyCollator;
     zelk::ae::TEventSorter FSorter;
 };

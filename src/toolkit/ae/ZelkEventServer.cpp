@@ -1,10 +1,15 @@
 #include "ZelkEventServer.h"
 
 #include "ZelkCOMAEConnection.h"
+#include "ZelkEventAreaBrowser.h"
 
 TZelkEventServer::TZelkEventServer(TComponent* AOwner)
-    : TZelkClient(AOwner), FEvents(std::make_unique<TZelkEvents>()) {
+    : TZelkClient(AOwner), FEvents(std::make_unique<TZelkEvents>()),
+      FBrowser(std::make_unique<TZelkEventAreaBrowser>()),
+      FFilter(std::make_unique<TZelkEventFilters>(this)) {
+    FVersion = QStringLiteral("5.28");
     SetEventlistSort({QStringLiteral("Active (D)"), QStringLiteral("Time (D)")});
+    SetProtocol(coCOM);
 }
 
 TZelkEventServer::~TZelkEventServer() {
@@ -15,8 +20,12 @@ TZelkEventServer::~TZelkEventServer() {
     } catch (...) {
         // A server that fails while being released cannot stop the component's end.
     }
+    FBrowser.reset();
     FEvents->DeleteEvents();
     DropCaches();
+    // Each filter un-advises its subscription, should the deactivation have failed
+    // before it got to them.
+    FFilter.reset();
 }
 
 // ---- sorting ----
@@ -41,17 +50,11 @@ void TZelkEventServer::SetEventlistSort(QStringList Value) {
 
 void TZelkEventServer::Resort() {
     BeginUpdate();
-    // The bracket closes also when the sort raises; the sort's exception wins.
-    try {
-        FEvents->Resort();
-    } catch (...) {
-        try {
-            EndUpdate();
-        } catch (...) {
-        }
-        throw;
-    }
-    EndUpdate();
+    zelk::ae::RunThenClose([&] { FEvents->Resort(); }, [&] { EndUpdate(); });
+}
+
+void TZelkEventServer::ResortAndEndUpdate() {
+    zelk::ae::RunThenClose([&] { Resort(); }, [&] { EndUpdate(); });
 }
 
 void TZelkEventServer::ClearSortItems() {
@@ -113,13 +116,29 @@ void TZelkEventServer::DoActivate() {
     CheckConnected();
     FGlobalId.store(0, std::memory_order_relaxed);
     FEvents->DeleteEvents();
+    FBrowser->SetOPCServer(this);
     DropCaches();
+    BeginUpdate();
+    zelk::ae::RunThenClose(
+        [&] {
+            FFilter->Refresh();
+            Refresh();
+        },
+        [&] { EndUpdate(); });
+    if (const ComPtr<IOPCEventServer> server = GetOPCEventServer()) {
+        // A server that cannot tell its capabilities leaves the last answer standing.
+        DWORD mask = FFilterMask;
+        if (SUCCEEDED(server->QueryAvailableFilters(&mask)))
+            FFilterMask = mask;
+    }
     TZelkClient::DoActivate();
 }
 
 void TZelkEventServer::DoDeactivate() {
     TZelkClient::DoDeactivate();
     FEvents->DeleteEvents();
+    FFilter->UnAdviseAll();
+    FBrowser->SetOPCServer(nullptr);
     FConnection = nullptr;
     DropCaches();
 }

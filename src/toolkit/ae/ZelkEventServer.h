@@ -1,17 +1,20 @@
 #pragma once
 
 // TZelkEventServer: the component through which an application talks to one OPC AE
-// server. This layer holds what the event record, the event list and everything built on
-// them rely on: the AE connection and the accessor to its IOPCEventServer, the event id
-// counter, the update bracket, the subscription defaults, the caches of the server's
-// categories, attributes, conditions and sub-conditions, the event list with its sort
-// settings, and the delete operation of an event.
+// server. It owns the AE connection, the event list into which every incoming batch of
+// notifications is merged (with the handlers through which the application follows it
+// and the auto-delete rule that drops finished conditions), the caches of the server's
+// categories, attributes, conditions and sub-conditions, the filter collection whose
+// filters each own one server subscription while connected, and the area browser. It
+// acknowledges conditions and reads a condition's full state.
 //
 // Everything runs on the user-interface thread except NextEventId, which the event
-// constructor calls on whatever thread the server delivers notifications on.
+// constructor calls on whatever thread the server delivers notifications on: a
+// subscription's sink builds the events there and posts them as one MSG_EVENTS batch.
 
 #include "ZelkComn.h"
 #include "ZelkEvent.h"
+#include "ZelkEventFilter.h"
 #include "ZelkEventItems.h"
 #include "ZelkEventList.h"
 #include "opc_ae.h"
@@ -20,31 +23,73 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class TZelkCOMAEConnection;
+class TZelkEventAreaBrowser;
+class TZelkEventCondition;
 
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
 using TOnZelkEvent = std::function<void(TComponent* Sender, TZelkEvent* Event)>;
+using TOnZelkAckEvent = std::function<void(TComponent* Sender, TZelkEvent* Event)>;
+
+namespace zelk::ae {
+
+// Runs body, then close, also when body raises; body's exception wins over one that
+// close raises on the way out. Closes the event server's update brackets.
+template <class Body, class Close> void RunThenClose(Body&& body, Close&& close) {
+    try {
+        body();
+    } catch (...) {
+        try {
+            close();
+        } catch (...) {
+        }
+        throw;
+    }
+    close();
+}
+
+} // namespace zelk::ae
+
+// The payload of MSG_EVENTS: the events of one server callback in the order the server
+// sent them. It owns them until the event list takes them over; whatever it still holds
+// when it is destroyed is destroyed with it.
+class TZelkEventBatch : public TObject {
+public:
+    std::vector<std::unique_ptr<TZelkEvent>> Events;
+};
 
 class TZelkEventServer : public TZelkClient {
     Q_OBJECT
+    Q_PROPERTY(TZelkEventFilters* Filter READ Filter)
     Q_PROPERTY(int MaxSize READ MaxSize WRITE SetMaxSize)
     Q_PROPERTY(int Buffertime READ Buffertime WRITE SetBuffertime)
+    Q_PROPERTY(bool AutoDelete READ AutoDelete WRITE SetAutoDelete)
     Q_PROPERTY(QStringList EventlistSort READ EventlistSort WRITE SetEventlistSort)
+    Q_CLASSINFO("default:AutoDelete", "True")
 
 public:
-    // An empty event list sorted by "Active (D)" and "Time (D)"; no caches; ids from 1.
+    // An empty event list sorted by "Active (D)" and "Time (D)"; no caches; ids from 1;
+    // no filter; a detached browser; AutoDelete on; Version "5.28"; the COM protocol.
     explicit TZelkEventServer(TComponent* AOwner = nullptr);
-    // Disconnects without calling OnDisconnect, then destroys every event.
+    // Disconnects without calling OnDisconnect, then destroys the browser, every event,
+    // the caches and the filters (each un-advising its subscription).
     ~TZelkEventServer() override;
 
     // ---- published ----
+    // The filters; while connected each has one server subscription.
+    TZelkEventFilters* Filter() const noexcept { return FFilter.get(); }
     // Requested maximum number of events per server callback for new subscriptions.
     int MaxSize() const noexcept { return FMaxSize; }
     void SetMaxSize(int Value) noexcept { FMaxSize = Value; }
     // Requested buffer time in milliseconds for new subscriptions.
     int Buffertime() const noexcept { return FBuffertime; }
     void SetBuffertime(int Value) noexcept { FBuffertime = Value; }
+    // Whether a condition that is enabled, inactive and needs no (more) acknowledgement
+    // leaves the list as soon as its notification has been merged.
+    bool AutoDelete() const noexcept { return FAutoDel; }
+    void SetAutoDelete(bool Value) noexcept { FAutoDel = Value; }
     // The sort lines: a property name, ascending, or a name followed by " (D)",
     // descending. Setting them replaces the sort items and re-sorts; no sort item leaves
     // the single line "none". An unknown name raises EPropertyError "Property %s does not
@@ -52,11 +97,53 @@ public:
     const QStringList& EventlistSort() const noexcept { return FEventSort; }
     void SetEventlistSort(QStringList Value);
 
+    // Fires for every incoming event before it is merged (its ID is still its own).
+    TOnZelkEvent OnEvent;
+    // Fires for a merged event whose notification reports an acknowledgement, and for an
+    // event acknowledged locally (simple and tracking events).
+    TOnZelkAckEvent OnEventAck;
     TNotifyEvent OnBeginUpdate;
     TNotifyEvent OnEndUpdate;
     TOnZelkEvent OnDeleteEvent;
 
     // ---- public ----
+    // The server's filter capabilities (OPC_FILTER_BY_...); all false before the first
+    // connect, the last server's answer after a disconnect.
+    bool CanFilterByEvent() const noexcept { return (FFilterMask & OPC_FILTER_BY_EVENT) != 0; }
+    bool CanFilterByCategory() const noexcept {
+        return (FFilterMask & OPC_FILTER_BY_CATEGORY) != 0;
+    }
+    bool CanFilterBySeverity() const noexcept {
+        return (FFilterMask & OPC_FILTER_BY_SEVERITY) != 0;
+    }
+    bool CanFilterByArea() const noexcept { return (FFilterMask & OPC_FILTER_BY_AREA) != 0; }
+    bool CanFilterBySource() const noexcept { return (FFilterMask & OPC_FILTER_BY_SOURCE) != 0; }
+    // The area browser; attached to this component while connected.
+    TZelkEventAreaBrowser* Browser() const noexcept { return FBrowser.get(); }
+    // Whether the server offers an area browser. "Not connected to server" without a
+    // connection.
+    bool BrowserSupport();
+    // The server's status record; the caller owns nothing in it (no vendor text).
+    OPCEVENTSERVERSTATUS GetStatus();
+    // Empties the event list and asks every subscription to send its conditions again.
+    void Refresh();
+
+    // Acknowledges the events of AckEvents: conditions waiting for an acknowledgement go
+    // to the server in one call; simple, tracking and disabled events are acknowledged
+    // here (OnEventAck, and auto-delete when inactive). The first per-condition failure
+    // raises through OPCCheck.
+    void AcknowledgeEvents(const QString& Who, const QString& Comment, TZelkEvents* AckEvents);
+    // Acknowledges every event of the list that is not active.
+    void AcknowledgeNotActiveEvents(const QString& Who, const QString& Comment);
+    // Acknowledges every event of the list.
+    void AcknowledgeAllEvents(const QString& Who, const QString& Comment);
+    // The current state of one condition as the server reports it; null when Source or
+    // ConditionName is empty or the server has no information (OPC_E_NOINFO).
+    std::unique_ptr<TZelkEventCondition> GetConditionState(const QString& Source,
+                                                           const QString& ConditionName);
+
+    // Merges MSG_EVENTS batches; every other message goes to the base.
+    void HandleMsg(TZelkMsg& Msg) override;
     TZelkEvents* Events() const noexcept { return FEvents.get(); }
     // The server's categories with their attributes: simple, then condition, then
     // tracking categories, each group in the server's order. Read from the server on
@@ -89,16 +176,26 @@ public:
     void DeleteEvent(TZelkEvent* Event);
     // Re-sorts the event list inside the update bracket.
     void Resort();
+    // Closes a bracket opened with BeginUpdate after re-sorting the list; the bracket
+    // closes also when the sort raises.
+    void ResortAndEndUpdate();
     void ClearSortItems();
     void AddSortItem(const QString& PropName, bool Desc);
 
 protected:
     // Creates the AE connection and remembers it in FConnection.
     ComPtr<IZelkConnection> CreateConnection() override;
-    // Ids start again at 1; the list is emptied and the caches dropped.
+    // Ids start again at 1; the list is emptied and the caches dropped; every filter gets
+    // a fresh subscription (or a "Default" filter is made) and is refreshed; the filter
+    // capabilities are read.
     void DoActivate() override;
-    // The list is emptied, the connection forgotten and the caches dropped.
+    // The list is emptied, every subscription un-advised, the browser detached, the
+    // connection forgotten and the caches dropped.
     void DoDeactivate() override;
+    void GetServerInfo(TServerStateRecord& dState) override;
+    // One batch, inside one update bracket: OnEvent, merge, OnEventAck, auto-delete for
+    // each event in order. When a handler raises, the rest of the batch is destroyed.
+    void ProcessEvents(std::unique_ptr<TZelkEventBatch> List);
 
     void AddCategories(DWORD EventType);
     void QueryCategories(DWORD EventType, TZelkEventItems* Items);
@@ -109,9 +206,13 @@ protected:
 
     // The last id handed out; reached from server threads.
     std::atomic<std::int32_t> FGlobalId{0};
+    std::uint32_t FFilterMask = 0;
     std::unique_ptr<TZelkEvents> FEvents;
+    bool FAutoDel = true;
     std::unique_ptr<TZelkEventItems> FCategoryList;
     std::unique_ptr<TZelkEventItems> FConditions;
+    std::unique_ptr<TZelkEventAreaBrowser> FBrowser;
+    std::unique_ptr<TZelkEventFilters> FFilter;
     std::int32_t FMaxSize = 0;
     std::int32_t FBuffertime = 0;
     QStringList FEventSort;

@@ -126,10 +126,11 @@ TEST_F(AESimulator, AFailingCategoryQueryLeavesAPartialCache) {
     TLeakCheck leaks;
     TScopedAESimulator sim;
     TSimEventServer server;
-    server.Connect(SimProgId, QString());
     // The attributes of the first simple category cannot be read: the simple categories
     // stay, without attributes, and the condition and tracking ones are never asked for.
+    // (Connecting reads the categories to select the returned attributes.)
     sim->Faults().InjectResult("IOPCEventServer::QueryEventAttributes", E_FAIL);
+    server.Connect(SimProgId, QString());
     const auto expected = ExpectedCategories(sim->Plant());
     const TZelkEventItems& categories = *server.Categories();
     ASSERT_GT(categories.Count(), 0);
@@ -140,8 +141,8 @@ TEST_F(AESimulator, AFailingCategoryQueryLeavesAPartialCache) {
 
     // A failing category query itself leaves an empty cache until the next connect.
     server.Disconnect();
-    server.Connect(SimProgId, QString());
     sim->Faults().InjectResult("IOPCEventServer::QueryEventCategories", E_FAIL);
+    server.Connect(SimProgId, QString());
     EXPECT_EQ(server.Categories()->Count(), 0);
     EXPECT_EQ(server.Conditions()->Count(), 0);
     server.Disconnect();

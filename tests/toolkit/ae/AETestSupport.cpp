@@ -34,9 +34,53 @@ HRESULT TFakeEventServer::GetStatus(OPCEVENTSERVERSTATUS**) {
     return E_NOTIMPL;
 }
 
-HRESULT TFakeEventServer::CreateEventSubscription(BOOL, DWORD, DWORD, OPCHANDLE, REFIID, LPUNKNOWN*,
-                                                  DWORD*, DWORD*) {
-    return E_NOTIMPL;
+namespace {
+
+// A subscription that accepts every setting and has no connection point: the component's
+// sink is never advised, so no notification comes from it.
+class TFakeSubscription : public zelk::com::ComObject<TFakeSubscription, IOPCEventSubscriptionMgt> {
+public:
+    HRESULT STDMETHODCALLTYPE SetFilter(DWORD, DWORD, DWORD*, DWORD, DWORD, DWORD, LPWSTR*, DWORD,
+                                        LPWSTR*) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetFilter(DWORD*, DWORD*, DWORD**, DWORD*, DWORD*, DWORD*, LPWSTR**,
+                                        DWORD*, LPWSTR**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SelectReturnedAttributes(DWORD, DWORD, DWORD*) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetReturnedAttributes(DWORD, DWORD*, DWORD**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Refresh(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE CancelRefresh(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetState(BOOL*, DWORD*, DWORD*, OPCHANDLE*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetState(BOOL*, DWORD* pdwBufferTime, DWORD* pdwMaxSize, OPCHANDLE,
+                                       DWORD* pdwRevisedBufferTime,
+                                       DWORD* pdwRevisedMaxSize) override {
+        if (pdwRevisedBufferTime)
+            *pdwRevisedBufferTime = pdwBufferTime ? *pdwBufferTime : 0;
+        if (pdwRevisedMaxSize)
+            *pdwRevisedMaxSize = pdwMaxSize ? *pdwMaxSize : 0;
+        return S_OK;
+    }
+};
+
+} // namespace
+
+HRESULT TFakeEventServer::CreateEventSubscription(BOOL, DWORD dwBufferTime, DWORD dwMaxSize,
+                                                  OPCHANDLE, REFIID riid, LPUNKNOWN* ppUnk,
+                                                  DWORD* pdwRevisedBufferTime,
+                                                  DWORD* pdwRevisedMaxSize) {
+    if (!ppUnk || !pdwRevisedBufferTime || !pdwRevisedMaxSize)
+        return E_INVALIDARG;
+    *pdwRevisedBufferTime = dwBufferTime;
+    *pdwRevisedMaxSize = dwMaxSize;
+    return TFakeSubscription::Create()->QueryInterface(riid, reinterpret_cast<void**>(ppUnk));
 }
 
 HRESULT TFakeEventServer::QueryAvailableFilters(DWORD*) {

@@ -18,7 +18,7 @@ QStringList NamesOf(const TZelkEventItems& items) {
 } // namespace
 
 TEST_F(EventServer, IdsRunFromOneToTheLastAndStartAgain) {
-    TTestEventServer server;
+    TTestEventServer server(TFakeEventServer::Create());
     EXPECT_EQ(server.NextEventId(), 1);
     EXPECT_EQ(server.NextEventId(), 2);
     server.SetGlobalId(2147483645);

@@ -1,0 +1,242 @@
+// Acknowledgement of conditions, in bulk and one by one, and the snapshot of one
+// condition's state. Everything here runs on the user-interface thread.
+
+#include "ZelkEventCondition.h"
+#include "ZelkEventServer.h"
+#include "ZelkExceptions.h"
+#include "ZelkOPCErrors.h"
+#include "comholders.h"
+#include "opcerror.h"
+
+#include <QSet>
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+using zelk::com::BStr;
+using zelk::com::ComVariant;
+using zelk::com::TaskMem;
+
+// The events a list holds right now, entries and sorted view alike. A list drops an
+// event the moment it is destroyed, so an address found here is a live event; addresses
+// are compared, never followed.
+class TLiveEvents {
+public:
+    explicit TLiveEvents(const TZelkEvents* List) : FList(List) { Refresh(); }
+
+    void Refresh() {
+        FEvents.clear();
+        if (!FList)
+            return;
+        for (int i = 0; i < FList->KeyCount(); ++i)
+            FEvents.insert(FList->Objects(i));
+        if (FList->SortItemCount() > 0)
+            for (int i = 0; i < FList->Count(); ++i)
+                FEvents.insert(FList->Events(i));
+    }
+    bool Contains(const TZelkEvent* Event) const { return FEvents.contains(Event); }
+    void Remove(const TZelkEvent* Event) { FEvents.remove(Event); }
+    std::uint64_t DestroyedCount() const noexcept { return FList ? FList->DestroyedCount() : 0; }
+
+private:
+    const TZelkEvents* FList;
+    QSet<const TZelkEvent*> FEvents;
+};
+
+// The conditions going to the server in one AckCondition call, as its parallel arrays.
+struct TAckRequest {
+    std::vector<BStr> Sources;
+    std::vector<BStr> Conditions;
+    std::vector<LPWSTR> SourcePointers;
+    std::vector<LPWSTR> ConditionPointers;
+    std::vector<FILETIME> ActiveTimes;
+    std::vector<DWORD> Cookies;
+
+    void Add(const TZelkEvent& Event) {
+        Sources.emplace_back(Event.Source());
+        Conditions.emplace_back(Event.ConditionName());
+        ActiveTimes.push_back(Event.RawActiveTime());
+        Cookies.push_back(static_cast<DWORD>(Event.Cookie()));
+    }
+    DWORD Count() const noexcept { return static_cast<DWORD>(Cookies.size()); }
+    // The string arrays, built once the strings stop moving.
+    void Seal() {
+        for (const BStr& text : Sources)
+            SourcePointers.push_back(text.Get());
+        for (const BStr& text : Conditions)
+            ConditionPointers.push_back(text.Get());
+    }
+};
+
+// A simple, tracking or disabled event has nothing to acknowledge on the server: the
+// acknowledgement is the handler's to see, and an inactive event then leaves the list.
+// Whether the event was deleted here.
+bool AcknowledgeLocally(TZelkEventServer& Server, TZelkEvent* Event) {
+    bool deleted = false;
+    Server.BeginUpdate();
+    zelk::ae::RunThenClose(
+        [&] {
+            if (Server.OnEventAck)
+                Server.OnEventAck(&Server, Event);
+            if (Server.AutoDelete() && !Event->Active()) {
+                deleted = true;
+                Server.DeleteEvent(Event);
+            }
+        },
+        [&] { Server.ResortAndEndUpdate(); });
+    return deleted;
+}
+
+// Acknowledges Events in the given order. Live tells which of them still exist: a
+// handler of a local acknowledgement (or auto-delete) may destroy events further on.
+void AcknowledgeInOrder(TZelkEventServer& Server, const QString& Who, const QString& Comment,
+                        const std::vector<TZelkEvent*>& Events, TLiveEvents& Live) {
+    TAckRequest request;
+    for (TZelkEvent* event : Events) {
+        if (!Live.Contains(event))
+            continue;
+        if (!event->Enabled()) {
+            // Only this event gone is the common case; anything else a handler did means
+            // looking at the whole list again.
+            const std::uint64_t destroyedBefore = Live.DestroyedCount();
+            const bool deleted = AcknowledgeLocally(Server, event);
+            const std::uint64_t destroyed = Live.DestroyedCount() - destroyedBefore;
+            if (deleted && destroyed == 1)
+                Live.Remove(event);
+            else if (destroyed != 0)
+                Live.Refresh();
+        } else if (!event->Acknowledged() && event->AckRequired()) {
+            request.Add(*event);
+        }
+    }
+    if (request.Count() == 0)
+        return;
+    request.Seal();
+    const BStr who(Who);
+    const BStr comment(Comment);
+    const ComPtr<IOPCEventServer> server = Server.GetOPCEventServer();
+    if (!server)
+        throw EOPCException(QStringLiteral("Not connected to server"));
+    TaskMem<HRESULT> errors;
+    OPCCheck(server->AckCondition(request.Count(), who.Get(), comment.Get(),
+                                  request.SourcePointers.data(), request.ConditionPointers.data(),
+                                  request.ActiveTimes.data(), request.Cookies.data(),
+                                  errors.Put()));
+    if (!errors)
+        return;
+    // Every condition's result counts: the first failure raises, whatever follows it.
+    // Success codes such as OPC_S_ALREADYACKED raise nothing.
+    const HRESULT* first = errors.Get();
+    const HRESULT* last = first + request.Count();
+    const HRESULT* failure = std::find_if(first, last, [](HRESULT code) { return FAILED(code); });
+    if (failure != last)
+        OPCCheck(*failure);
+}
+
+} // namespace
+
+void TZelkEventServer::AcknowledgeEvents(const QString& Who, const QString& Comment,
+                                         TZelkEvents* AckEvents) {
+    CheckConnected();
+    if (!Active() || !AckEvents)
+        return;
+    // The list may change order (a local acknowledgement re-sorts) and lose events while
+    // it is walked: the walk follows the order at the start.
+    std::vector<TZelkEvent*> events;
+    events.reserve(static_cast<std::size_t>(AckEvents->Count()));
+    for (int i = 0; i < AckEvents->Count(); ++i)
+        events.push_back(AckEvents->Events(i));
+    TLiveEvents live(AckEvents);
+    AcknowledgeInOrder(*this, Who, Comment, events, live);
+}
+
+void TZelkEventServer::AcknowledgeNotActiveEvents(const QString& Who, const QString& Comment) {
+    BeginUpdate();
+    zelk::ae::RunThenClose(
+        [&] {
+            CheckConnected();
+            if (Active()) {
+                // In key order, as a keyed list of them would present them. They are taken from
+                // the list directly: a second keyed list would merge two events whose keys
+                // have come to collide.
+                std::vector<TZelkEvent*> events;
+                for (int i = 0; i < FEvents->KeyCount(); ++i)
+                    if (TZelkEvent* event = FEvents->Objects(i); !event->Active())
+                        events.push_back(event);
+                TLiveEvents live(FEvents.get());
+                AcknowledgeInOrder(*this, Who, Comment, events, live);
+            }
+        },
+        [&] { EndUpdate(); });
+}
+
+void TZelkEventServer::AcknowledgeAllEvents(const QString& Who, const QString& Comment) {
+    AcknowledgeEvents(Who, Comment, FEvents.get());
+}
+
+std::unique_ptr<TZelkEventCondition>
+TZelkEventServer::GetConditionState(const QString& Source, const QString& ConditionName) {
+    if (Source.isEmpty() || ConditionName.isEmpty())
+        return nullptr;
+    CheckConnected();
+    const ComPtr<IOPCEventServer> server = GetOPCEventServer();
+    if (!server)
+        throw EOPCException(QStringLiteral("Not connected to server"));
+
+    // The attributes of the category the condition is listed under; none for a condition
+    // the server did not list.
+    const TZelkEventItem* category = nullptr;
+    if (const TZelkEventItem* condition = Conditions()->ByName(ConditionName))
+        category = Categories()->ById(condition->IType);
+    std::vector<DWORD> attributeIds;
+    if (category)
+        for (int i = 0; i < category->Items->Count(); ++i)
+            attributeIds.push_back(static_cast<DWORD>(category->Items->Items(i)->Id));
+
+    const BStr source(Source);
+    const BStr conditionName(ConditionName);
+    zelk::ae::TConditionStateRecord record;
+    const HRESULT result = server->GetConditionState(
+        source.Get(), conditionName.Get(), static_cast<DWORD>(attributeIds.size()),
+        attributeIds.empty() ? nullptr : attributeIds.data(), record.Put());
+    if (result == OPC_E_NOINFO)
+        return nullptr;
+    OPCCheck(result);
+    OPCCONDITIONSTATE* state = record.Get();
+    if (!state)
+        return nullptr;
+
+    auto snapshot = std::make_unique<TZelkEventCondition>(Source, ConditionName, *state);
+    snapshot->FCustomProps = std::make_unique<TZelkEventCustomProps>();
+    if (state->dwNumEventAttrs > 0 && category) {
+        // Values beyond those asked for have no attribute to name them.
+        const DWORD count =
+            std::min<DWORD>(state->dwNumEventAttrs, static_cast<DWORD>(attributeIds.size()));
+        TZelkEventCustomProps& props = *snapshot->FCustomProps;
+        props.Init(this, static_cast<int>(count), category->Id);
+        for (int i = 0; i < props.Count(); ++i) {
+            ComVariant value;
+            if (state->pEventAttributes)
+                value.Attach(state->pEventAttributes[i]);
+            props.PutValue(i, std::move(value), state->pErrors ? state->pErrors[i] : S_OK);
+        }
+    }
+    return snapshot;
+}
+
+// ---- TZelkEvent ----
+
+void TZelkEvent::Acknowledge(const QString& who, const QString& comment) {
+    TZelkEventServer* server = FOPCAEServer;
+    if (!server || !server->Active())
+        return;
+    // A local acknowledgement may destroy this event: nothing of it is touched after.
+    TZelkEvents single;
+    single.AddEvent(this);
+    server->AcknowledgeEvents(who, comment, &single);
+}
+
+std::unique_ptr<TZelkEventCondition> TZelkEvent::GetConditionState() const {
+    return FOPCAEServer ? FOPCAEServer->GetConditionState(FSource, FConditionName) : nullptr;
+}

@@ -1,0 +1,86 @@
+// The event server's intake of notification batches, its refresh and its status.
+
+#include "ZelkCOMAEConnection.h"
+#include "ZelkEventServer.h"
+#include "ZelkEventSubscription.h"
+
+void TZelkEventServer::HandleMsg(TZelkMsg& Msg) {
+    if (Msg.MsgId != MSG_EVENTS) {
+        TZelkClient::HandleMsg(Msg);
+        return;
+    }
+    // Anything but a batch is left to the message, which destroys it.
+    if (dynamic_cast<TZelkEventBatch*>(Msg.OParam.get()))
+        ProcessEvents(
+            std::unique_ptr<TZelkEventBatch>(static_cast<TZelkEventBatch*>(Msg.OParam.release())));
+}
+
+void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {
+    if (!List)
+        return;
+    // The events not merged when a handler raises are destroyed with the batch.
+    BeginUpdate();
+    zelk::ae::RunThenClose(
+        [&] {
+            for (std::unique_ptr<TZelkEvent>& owned : List->Events) {
+                TZelkEvent* const event = owned.get();
+                if (!event)
+                    continue;
+                if (OnEvent)
+                    OnEvent(this, event);
+                FEvents->AddEvent(event);
+                owned.release();
+                if ((event->ChangeMask() & OPC_CHANGE_ACK_STATE) && OnEventAck)
+                    OnEventAck(this, event);
+                if (FAutoDel && event->Enabled() && !event->Active() &&
+                    (!event->AckRequired() || event->Acknowledged()))
+                    DeleteEvent(event);
+            }
+        },
+        [&] { ResortAndEndUpdate(); });
+}
+
+void TZelkEventServer::Refresh() {
+    BeginUpdate();
+    zelk::ae::RunThenClose(
+        [&] {
+            FEvents->DeleteEvents();
+            for (int i = 0; i < FFilter->Count(); ++i)
+                if (TZelkEventSubscription* subscription = FFilter->Items(i)->Subscriptor())
+                    subscription->Refresh();
+        },
+        [&] { EndUpdate(); });
+}
+
+OPCEVENTSERVERSTATUS TZelkEventServer::GetStatus() {
+    CheckConnected();
+    const QString notConnected = QStringLiteral("Not connected to server");
+    const ComPtr<IOPCEventServer> server = GetOPCEventServer();
+    if (!server)
+        throw EOPCServerException(notConnected);
+    const std::optional<OPCEVENTSERVERSTATUS> status = TZelkCOMAEConnection::ReadStatus(*server);
+    if (!status)
+        throw EOPCServerException(notConnected);
+    return *status;
+}
+
+void TZelkEventServer::GetServerInfo(TServerStateRecord& dState) {
+    dState = TServerStateRecord{};
+    CheckConnected();
+    const ComPtr<IOPCEventServer> server = GetOPCEventServer();
+    QString vendorInfo;
+    const std::optional<OPCEVENTSERVERSTATUS> status =
+        server ? TZelkCOMAEConnection::ReadStatus(*server, &vendorInfo) : std::nullopt;
+    if (!status) {
+        DoError(QStringLiteral("Not connected to server"));
+        return;
+    }
+    dState.Starttime = FileTimeToDateTime(status->ftStartTime);
+    dState.Currenttime = FileTimeToDateTime(status->ftCurrentTime);
+    dState.LastUpdateTime = FileTimeToDateTime(status->ftLastUpdateTime);
+    dState.ServerState = static_cast<std::int32_t>(status->dwServerState);
+    dState.MajorVersion = status->wMajorVersion;
+    dState.MinorVersion = status->wMinorVersion;
+    dState.BuildNumber = QString::number(status->wBuildNumber);
+    dState.VendorInfo = vendorInfo;
+}
