@@ -30,8 +30,16 @@ void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {
                     OnEvent(this, event);
                 FEvents->AddEvent(event);
                 owned.release();
-                if ((event->ChangeMask() & OPC_CHANGE_ACK_STATE) && OnEventAck)
+                if ((event->ChangeMask() & OPC_CHANGE_ACK_STATE) && OnEventAck) {
+                    const QString key = event->Key();
+                    const std::uint64_t destroyed = FEvents->DestroyedCount();
                     OnEventAck(this, event);
+                    // The handler may have deleted the event itself: then it is done with.
+                    int index = 0;
+                    if (FEvents->DestroyedCount() != destroyed &&
+                        !(FEvents->Find(key, index) && FEvents->Objects(index) == event))
+                        continue;
+                }
                 if (FAutoDel && event->Enabled() && !event->Active() &&
                     (!event->AckRequired() || event->Acknowledged()))
                     DeleteEvent(event);

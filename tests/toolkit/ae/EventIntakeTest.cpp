@@ -148,6 +148,18 @@ TEST_F(EventIntake, AHandlerThatRaisesEndsTheBatchAndClosesTheBracket) {
     EXPECT_EQ(ends, 2);
 }
 
+TEST_F(EventIntake, AnAcknowledgementHandlerMayDeleteTheEventItSees) {
+    TTestEventServer server;
+    int deleted = 0;
+    server.OnDeleteEvent = [&](TComponent*, TZelkEvent*) { ++deleted; };
+    server.OnEventAck = [&](TComponent*, TZelkEvent* event) { server.DeleteEvent(event); };
+    // Acknowledged and inactive: auto-delete would otherwise delete it a second time.
+    Deliver(server,
+            Batch(server, {Enabled | Acked, Enabled | Active | Acked}, true, OPC_CHANGE_ACK_STATE));
+    EXPECT_EQ(deleted, 2);
+    EXPECT_EQ(server.Events()->Count(), 0);
+}
+
 TEST_F(EventIntake, BatchesArriveThroughTheQueueAndOtherPayloadsAreIgnored) {
     TTestEventServer server;
     server.PostMsg(MSG_EVENTS, 7, Batch(server, {Enabled | Active}));
