@@ -9,9 +9,9 @@
 // server's call to OnEndUpdate (median and 99th percentile), and how long the server's
 // OnEvent call took (median and maximum).
 
+#include "BenchMain.h"
 #include "ZelkAE.h"
 #include "ZelkAESim.h"
-#include "ZelkCOMLink.h"
 #include "objbase.h"
 
 #include <QCoreApplication>
@@ -209,12 +209,5 @@ BENCHMARK(BM_AcknowledgeAllLocally)->Arg(1000)->Arg(10000)->Unit(benchmark::kMil
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    RegisterZelkCOMLink();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zelk::bench::RunBenchmarks(argc, argv, true);
 }

@@ -5,8 +5,8 @@
 //   ./zelk bench                 (all benchmark programs)
 //   build/default/bench/bench_eventlist --benchmark_counters_tabular=true
 
+#include "BenchMain.h"
 #include "ZelkAE.h"
-#include "ZelkCOMLink.h"
 #include "objbase.h"
 
 #include <QCoreApplication>
@@ -210,12 +210,5 @@ BENCHMARK(BM_BytesPerEvent)->Iterations(1);
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    RegisterZelkCOMLink();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zelk::bench::RunBenchmarks(argc, argv, true);
 }

@@ -3,6 +3,7 @@
 //   ./zelk bench                 (all benchmark programs)
 //   build/default/bench/bench_msgqueue --benchmark_counters_tabular=true
 
+#include "BenchMain.h"
 #include "ZelkComn.h"
 
 #include <QCoreApplication>
@@ -65,11 +66,5 @@ BENCHMARK(BM_PostAndDrainOnUIThread)
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zelk::bench::RunBenchmarks(argc, argv, false);
 }
