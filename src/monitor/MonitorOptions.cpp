@@ -1,5 +1,7 @@
 #include "MonitorOptions.h"
 
+#include "ZelkJournalLocation.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -16,7 +18,7 @@ const QString Description = QStringLiteral(
     "\n"
     "Exit status: 0 normal end (also after SIGINT, SIGTERM or when the reader of the "
     "output goes away), 64 usage error, 69 the server cannot be reached, 74 standard "
-    "output failed, 75 connection lost (server shutdown or keep-alive time-out).");
+    "output or the journal failed, 75 connection lost (server shutdown or keep-alive time-out).");
 
 struct TOptionSet {
     QCommandLineOption Server{QStringLiteral("server"),
@@ -57,6 +59,17 @@ struct TOptionSet {
                               QStringLiteral("Output form: text (aligned lines, the default) "
                                              "or jsonl (one JSON object per line)."),
                               QStringLiteral("FORMAT")};
+    QCommandLineOption Quiet{QStringLiteral("quiet"),
+                             QStringLiteral("Print no notifications (with --journal: only "
+                                            "journal them).")};
+    QCommandLineOption Journal{
+        QStringLiteral("journal"),
+        QStringLiteral("Also record every notification received, and the connects, "
+                       "disconnects, refreshes and shutdowns, in the journal at URL: "
+                       "sqlite:PATH, postgresql://[user@]host[:port]/database, or 'default' "
+                       "(%1). The password comes from PGPASSWORD or ~/.pgpass.")
+            .arg(DefaultJournalUrl()),
+        QStringLiteral("URL")};
     QCommandLineOption Duration{QStringLiteral("duration"),
                                 QStringLiteral("Stop after this many seconds."),
                                 QStringLiteral("SECONDS")};
@@ -202,6 +215,16 @@ void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set,
             Refuse(QStringLiteral("unknown format '%1': expected text or jsonl")
                        .arg(parser.value(set.Format)));
     }
+    options.Quiet = parser.isSet(set.Quiet);
+    if (parser.isSet(set.Journal)) {
+        const QString url = parser.value(set.Journal).trimmed();
+        options.JournalUrl = url == QLatin1String("default") ? DefaultJournalUrl() : url;
+        try {
+            TZelkJournalLocation::Parse(options.JournalUrl);
+        } catch (const EZelkJournalError& e) {
+            Refuse(e.Message());
+        }
+    }
     constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
     constexpr std::int64_t mostInt = std::numeric_limits<int>::max();
     if (parser.isSet(set.Duration))
@@ -226,9 +249,9 @@ TMonitorCommand ParseMonitorCommand(const QStringList& arguments) {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({set.Server, set.Computer, set.ClientName, set.Types, set.Severity,
-                       set.Category, set.Area, set.Source, set.Format, set.Duration, set.Count,
-                       set.KeepAlive, set.ListServers, set.Browse, set.SimulateShutdownAfter,
-                       set.SimulateFlood});
+                       set.Category, set.Area, set.Source, set.Format, set.Quiet, set.Journal,
+                       set.Duration, set.Count, set.KeepAlive, set.ListServers, set.Browse,
+                       set.SimulateShutdownAfter, set.SimulateFlood});
 
     TMonitorCommand command;
     if (!parser.parse(arguments)) {
