@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QUrlQuery>
@@ -15,8 +16,17 @@ const QLatin1String SQLitePrefix("sqlite:");
 const QLatin1String PostgresPrefix("postgresql://");
 const QLatin1String PostgresShortPrefix("postgres://");
 
+// The URL as it may be shown: a password someone put into it is not repeated.
+QString Masked(QString url) {
+    static const QRegularExpression userPassword(QStringLiteral("(://[^/@:]*):[^@/]*@"));
+    static const QRegularExpression parameter(QStringLiteral("([?&]password=)[^&]*"));
+    url.replace(userPassword, QStringLiteral("\\1:***@"));
+    url.replace(parameter, QStringLiteral("\\1***"));
+    return url;
+}
+
 [[noreturn]] void Refuse(const QString& url, const QString& why) {
-    throw EZelkJournalError(QStringLiteral("invalid journal URL '%1': %2").arg(url, why));
+    throw EZelkJournalError(QStringLiteral("invalid journal URL '%1': %2").arg(Masked(url), why));
 }
 
 QString Decoded(const QString& text) {
