@@ -23,7 +23,7 @@ FILETIME FileTimeOfTicks(std::uint64_t Ticks) {
 
 TZelkEventRecord MakeRecord(int Index, const QString& Source, const QString& Message) {
     // 2024-03-01T12:00:00Z plus Index seconds and some ticks.
-    constexpr std::uint64_t base = 133537968000000000ULL;
+    constexpr std::uint64_t base = 133537680000000000ULL;
     TZelkEventRecord record;
     record.EventType = OPC_CONDITION_EVENT;
     record.CategoryId = 300 + Index % 3;

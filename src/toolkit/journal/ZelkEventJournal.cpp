@@ -88,9 +88,11 @@ void TZelkEventJournal::Poll() {
     if (!FWriter)
         return;
     const TZelkJournalWriterStatus status = FWriter->Status();
+    // Nothing is known before the writer's first attempt to open the database.
+    if (!status.Started)
+        return;
     TState state = TState::Writing;
-    // Until the writer's first attempt the journal counts as writing, not as away.
-    if (!status.Available && status.Started)
+    if (!status.Available)
         state = TState::Unavailable;
     else if (status.Backlog > FOptions.BehindThreshold)
         state = TState::Behind;

@@ -47,7 +47,8 @@ public:
     ~TZelkEventJournal() override;
 
     // Starts journaling to Url; an open journal is closed first. The database itself is
-    // opened by the writer: until it is, the state is Unavailable with the reason.
+    // opened by the writer: the state stays Off until its first attempt, then becomes
+    // Writing, or Unavailable with the reason.
     void Open(const QString& Url, const TOptions& Options);
     void Open(const QString& Url) { Open(Url, TOptions{}); }
     // Waits up to Drain for the writer to write what is waiting, then stops it. True when
