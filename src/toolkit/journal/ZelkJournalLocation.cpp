@@ -174,8 +174,11 @@ TZelkJournalConnection::TZelkJournalConnection(const TZelkJournalLocation& Locat
         // transaction leaves the last committed state. NORMAL syncs at checkpoints only,
         // which a crash of the process cannot undo.
         QSqlQuery pragma(FDatabase);
+        // A larger page cache keeps the indexes of a large journal in memory while it
+        // grows.
         if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-            !pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+            !pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+            !pragma.exec(QStringLiteral("PRAGMA cache_size=-32768")))
             throw EZelkJournalError(QStringLiteral("cannot open the journal %1: %2")
                                         .arg(FLocation.Url(), zelk::journal::DatabaseErrorText(
                                                                   pragma.lastError().text())));

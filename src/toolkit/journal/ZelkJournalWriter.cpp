@@ -3,6 +3,8 @@
 #include "ZelkJournalSchema.h"
 #include "ZelkJournalStore.h"
 
+#include <iterator>
+
 namespace {
 
 // An idle journal looks for rows to purge this often; a busy purge goes on step by step.
@@ -29,16 +31,20 @@ void TZelkJournalWriter::Post(std::vector<TZelkJournalEntry>&& Entries) {
         return;
     {
         const std::lock_guard lock(FLock);
-        const std::size_t held = FQueue.size() + FInFlight;
+        const std::size_t held = FQueued + FInFlight;
         const std::size_t room = held < FSettings.Bound ? FSettings.Bound - held : 0;
-        const std::size_t taken = std::min(room, Entries.size());
-        for (std::size_t i = 0; i < taken; ++i)
-            FQueue.push_back(std::move(Entries[i]));
-        if (const auto dropped = static_cast<std::int64_t>(Entries.size() - taken)) {
+        if (const auto dropped =
+                static_cast<std::int64_t>(Entries.size() - std::min(room, Entries.size()))) {
+            // The oldest are kept: what follows a gap is worth less than what led to it.
+            Entries.resize(Entries.size() - static_cast<std::size_t>(dropped));
             if (FLostUnrecorded == 0)
                 FLostSince = zelk::journal::NowTicks();
             FLostUnrecorded += dropped;
             FStatus.Lost += dropped;
+        }
+        if (!Entries.empty()) {
+            FQueued += Entries.size();
+            FQueue.push_back(std::move(Entries));
         }
     }
     FWake.notify_one();
@@ -56,11 +62,12 @@ bool TZelkJournalWriter::Stop(std::chrono::milliseconds Drain) {
     if (FThread.joinable() && FThread.get_id() != std::this_thread::get_id())
         FThread.join();
     const std::lock_guard lock(FLock);
-    const bool drained = FQueue.empty() && FInFlight == 0;
+    const bool drained = FQueued == 0 && FInFlight == 0;
     if (!drained) {
         // Never started, or stopped before it could write everything.
-        FStatus.Lost += static_cast<std::int64_t>(FQueue.size() + FInFlight);
+        FStatus.Lost += static_cast<std::int64_t>(FQueued + FInFlight);
         FQueue.clear();
+        FQueued = 0;
         FInFlight = 0;
     }
     return drained && FLostUnrecorded == 0;
@@ -69,7 +76,7 @@ bool TZelkJournalWriter::Stop(std::chrono::milliseconds Drain) {
 TZelkJournalWriterStatus TZelkJournalWriter::Status() const {
     const std::lock_guard lock(FLock);
     TZelkJournalWriterStatus status = FStatus;
-    status.Backlog = FQueue.size() + FInFlight;
+    status.Backlog = FQueued + FInFlight;
     return status;
 }
 
@@ -175,15 +182,28 @@ void TZelkJournalWriter::Run() {
                 FWake.wait_until(lock, until, [this] { return FStopping || !FQueue.empty(); });
                 continue;
             }
-            const std::size_t take = std::min(FQueue.size(), FSettings.MaxBatch);
-            batch.reserve(take);
-            for (std::size_t i = 0; i < take; ++i) {
-                batch.push_back(std::move(FQueue.front()));
+            // Whole posts, up to MaxBatch entries (at least one post); joined unlocked.
+            std::vector<std::vector<TZelkJournalEntry>> posts;
+            std::size_t taken = 0;
+            while (!FQueue.empty() &&
+                   (taken == 0 || taken + FQueue.front().size() <= FSettings.MaxBatch)) {
+                taken += FQueue.front().size();
+                posts.push_back(std::move(FQueue.front()));
                 FQueue.pop_front();
             }
-            FInFlight = batch.size();
+            FQueued -= taken;
+            FInFlight = taken;
+            lock.unlock();
+            if (posts.size() == 1) {
+                batch = std::move(posts.front());
+            } else {
+                batch.reserve(taken);
+                for (auto& post : posts)
+                    std::move(post.begin(), post.end(), std::back_inserter(batch));
+            }
+        } else {
+            lock.unlock();
         }
-        lock.unlock();
         WriteBatch(batch);
         if (!FConnection)
             nextAttempt = TClock::now() + FRetry;
@@ -195,8 +215,8 @@ void TZelkJournalWriter::Run() {
     if (!batch.empty()) {
         // Stopped before this batch could be written: it waits with the rest, so Stop
         // counts it.
-        for (auto it = batch.rbegin(); it != batch.rend(); ++it)
-            FQueue.push_front(std::move(*it));
+        FQueued += batch.size();
+        FQueue.push_front(std::move(batch));
         FInFlight = 0;
     }
 }

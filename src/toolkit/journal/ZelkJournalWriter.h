@@ -66,7 +66,10 @@ private:
     const TZelkJournalWriterSettings FSettings;
     mutable std::mutex FLock;
     std::condition_variable FWake;
-    std::deque<TZelkJournalEntry> FQueue;
+    // What waits, as posted: each Post hands over its entries in one piece, so a poster
+    // holds the lock only for a move, whatever the batch's size.
+    std::deque<std::vector<TZelkJournalEntry>> FQueue;
+    std::size_t FQueued = 0;
     std::size_t FInFlight = 0;
     bool FStopping = false;
     TClock::time_point FDrainDeadline;
