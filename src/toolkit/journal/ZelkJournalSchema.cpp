@@ -92,6 +92,11 @@ void Execute(QSqlDatabase& Database, const QString& Sql) {
                                     .arg(DatabaseErrorText(query.lastError().text())));
 }
 
+void RollBack(QSqlDatabase& Database) noexcept {
+    if (Database.isOpen())
+        QSqlQuery(Database).exec(QStringLiteral("ROLLBACK"));
+}
+
 int SchemaVersion(TZelkJournalConnection& Connection) {
     return MetaValue(Connection.Database(), "version").toInt();
 }
@@ -135,7 +140,7 @@ int PrepareSchema(TZelkJournalConnection& Connection, bool MayCreate) {
         Execute(Connection.Database(), QStringLiteral("COMMIT"));
         return version;
     } catch (...) {
-        QSqlQuery(Connection.Database()).exec(QStringLiteral("ROLLBACK"));
+        RollBack(Connection.Database());
         throw;
     }
 }

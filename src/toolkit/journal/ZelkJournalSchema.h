@@ -26,5 +26,7 @@ int SchemaVersion(TZelkJournalConnection& Connection);
 
 // Runs Sql; EZelkJournalError with the database's text when it fails.
 void Execute(QSqlDatabase& Database, const QString& Sql);
+// Ends a failed transaction; a connection that is gone has nothing to roll back.
+void RollBack(QSqlDatabase& Database) noexcept;
 
 } // namespace zelk::journal

@@ -123,7 +123,7 @@ void TZelkJournalStore::Write(const std::vector<TZelkJournalEntry>& Entries) {
         Execute(db, QStringLiteral("COMMIT"));
     } catch (...) {
         FServerIds.clear();
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        zelk::journal::RollBack(db);
         throw;
     }
 }
@@ -217,7 +217,7 @@ std::int64_t TZelkJournalStore::DeleteOldest(const QString& Table, const QString
         Execute(db, QStringLiteral("COMMIT"));
         return deleted;
     } catch (...) {
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        zelk::journal::RollBack(db);
         throw;
     }
 }
