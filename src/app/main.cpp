@@ -2,6 +2,8 @@
 #include "ZelkAEDemoMain.h"
 #include "ZelkApplication.h"
 
+#include <QStandardPaths>
+
 int main(int argc, char* argv[]) {
     // --help, --version and a wrong command line are answered before the application
     // object exists, so they work on a terminal without a display. A command line that may
@@ -21,7 +23,7 @@ int main(int argc, char* argv[]) {
         return *status;
 
     TZelkApplication::RegisterStartup();
-    TMainForm window;
+    TMainForm window(nullptr, QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     window.show();
     return app.exec();
 }
