@@ -2,7 +2,10 @@
 #include "ZelkAEDemoMain.h"
 #include "ZelkApplication.h"
 
+#include "ShowException.h"
+
 #include <QStandardPaths>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
     // --help, --version and a wrong command line are answered before the application
@@ -25,5 +28,15 @@ int main(int argc, char* argv[]) {
     TZelkApplication::RegisterStartup();
     TMainForm window(nullptr, QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     window.show();
+    if (!options.Server.isEmpty())
+        // Once the window is on the screen, so that a server that cannot be reached is
+        // reported over a window the operator can already see and use.
+        QTimer::singleShot(0, &window, [&] {
+            try {
+                window.ConnectTo(options.Server, options.Computer);
+            } catch (const std::exception& e) {
+                ShowException(e);
+            }
+        });
     return app.exec();
 }
