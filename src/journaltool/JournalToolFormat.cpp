@@ -58,11 +58,21 @@ QString Utf8(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-void AppendKeyValue(std::string& out, const char* key) {
-    out.push_back(',');
-    out.push_back('"');
-    out += key;
-    out += "\":";
+void Field(std::string& out, const char* key, const QString& value) {
+    AppendJsonKey(out, key);
+    AppendJsonString(out, value);
+}
+
+void Field(std::string& out, const char* key, std::int64_t value) {
+    AppendJsonKey(out, key);
+    AppendJsonNumber(out, value);
+}
+
+// The journal's own fields of a row: where and when it was received.
+void OriginFields(std::string& out, std::int64_t received, const TZelkJournalServer& server) {
+    Field(out, "received", Utf8(IsoUtc(received)));
+    Field(out, "server", server.Server);
+    Field(out, "computer", server.Computer);
 }
 
 // Blanks for control characters: a text line stays one line.
@@ -117,14 +127,8 @@ void AppendNotification(std::string& out, const TZelkJournalNotification& row, T
         AppendEventJsonLine(out, event);
         if (origin) {
             out.resize(out.size() - 2); // "}\n"
-            AppendKeyValue(out, "journalId");
-            AppendJsonNumber(out, row.Id);
-            AppendKeyValue(out, "received");
-            AppendJsonString(out, Utf8(IsoUtc(row.Received)));
-            AppendKeyValue(out, "server");
-            AppendJsonString(out, row.Server.Server);
-            AppendKeyValue(out, "computer");
-            AppendJsonString(out, row.Server.Computer);
+            Field(out, "journalId", row.Id);
+            OriginFields(out, row.Received, row.Server);
             out += "}\n";
         }
         return;
@@ -196,23 +200,13 @@ void AppendAction(std::string& out, const TZelkJournalActionRow& row, TToolForma
     case TToolFormat::JsonLines: {
         out += "{\"journalId\":";
         AppendJsonNumber(out, row.Id);
-        AppendKeyValue(out, "received");
-        AppendJsonString(out, Utf8(IsoUtc(row.Received)));
-        AppendKeyValue(out, "server");
-        AppendJsonString(out, row.Server.Server);
-        AppendKeyValue(out, "computer");
-        AppendJsonString(out, row.Server.Computer);
-        AppendKeyValue(out, "kind");
-        AppendJsonString(out, action.Kind);
-        AppendKeyValue(out, "who");
-        AppendJsonString(out, action.Who);
-        AppendKeyValue(out, "comment");
-        AppendJsonString(out, action.Comment);
-        AppendKeyValue(out, "reason");
-        AppendJsonString(out, action.Reason);
-        AppendKeyValue(out, "count");
-        AppendJsonNumber(out, action.Count);
-        AppendKeyValue(out, "results");
+        OriginFields(out, row.Received, row.Server);
+        Field(out, "kind", action.Kind);
+        Field(out, "who", action.Who);
+        Field(out, "comment", action.Comment);
+        Field(out, "reason", action.Reason);
+        Field(out, "count", action.Count);
+        AppendJsonKey(out, "results");
         out.push_back('[');
         for (std::size_t i = 0; i < action.Results.size(); ++i) {
             const TZelkAckResult& result = action.Results[i];
@@ -220,14 +214,11 @@ void AppendAction(std::string& out, const TZelkJournalActionRow& row, TToolForma
                 out.push_back(',');
             out += "{\"source\":";
             AppendJsonString(out, result.Source);
-            AppendKeyValue(out, "condition");
-            AppendJsonString(out, result.Condition);
-            AppendKeyValue(out, "cookie");
-            AppendJsonNumber(out, std::int64_t{result.Cookie});
-            AppendKeyValue(out, "activeTimeRaw");
+            Field(out, "condition", result.Condition);
+            Field(out, "cookie", std::int64_t{result.Cookie});
+            AppendJsonKey(out, "activeTimeRaw");
             AppendJsonNumber(out, FileTimeTicks(result.ActiveTime));
-            AppendKeyValue(out, "result");
-            AppendJsonString(out, ResultName(result.Result));
+            Field(out, "result", ResultName(result.Result));
             out.push_back('}');
         }
         out += "]}\n";
@@ -250,28 +241,22 @@ void AppendInfo(std::string& out, const TZelkJournalInfo& info, TToolFormat form
     if (format == TToolFormat::JsonLines) {
         out += "{\"journal\":";
         AppendJsonString(out, info.Url);
-        AppendKeyValue(out, "schemaVersion");
-        AppendJsonNumber(out, std::int64_t{info.SchemaVersion});
-        AppendKeyValue(out, "notifications");
-        AppendJsonNumber(out, info.Notifications);
-        AppendKeyValue(out, "actions");
-        AppendJsonNumber(out, info.Actions);
-        AppendKeyValue(out, "servers");
-        AppendJsonNumber(out, info.Servers);
-        AppendKeyValue(out, "lost");
-        AppendJsonNumber(out, info.Lost);
+        Field(out, "schemaVersion", std::int64_t{info.SchemaVersion});
+        Field(out, "notifications", info.Notifications);
+        Field(out, "actions", info.Actions);
+        Field(out, "servers", info.Servers);
+        Field(out, "lost", info.Lost);
         for (const auto& [key, value] :
              {std::pair{"firstTime", info.FirstTime}, std::pair{"lastTime", info.LastTime},
               std::pair{"firstReceived", info.FirstReceived},
               std::pair{"lastReceived", info.LastReceived}}) {
-            AppendKeyValue(out, key);
+            AppendJsonKey(out, key);
             if (value)
                 AppendJsonString(out, Utf8(IsoUtc(*value)));
             else
                 out += "null";
         }
-        AppendKeyValue(out, "sizeBytes");
-        AppendJsonNumber(out, info.SizeBytes);
+        Field(out, "sizeBytes", info.SizeBytes);
         out += "}\n";
         return;
     }

@@ -1,5 +1,6 @@
 #include "JournalToolOptions.h"
 
+#include "ZelkCommandLine.h"
 #include "ZelkJournalLocation.h"
 #include "opc_ae.h"
 
@@ -93,26 +94,10 @@ struct TOptionSet {
                                QStringLiteral("N")};
 };
 
-struct TUsageError {
-    QString Text;
-};
+using zelk::cmdline::Refuse;
+using zelk::cmdline::TUsageError;
 
-[[noreturn]] void Refuse(const QString& text) {
-    throw TUsageError{text};
-}
-
-std::int64_t ParseInteger(const QCommandLineParser& parser, const QCommandLineOption& option,
-                          std::int64_t lowest, std::int64_t highest) {
-    const QString text = parser.value(option);
-    bool ok = false;
-    const qlonglong value = text.trimmed().toLongLong(&ok);
-    if (!ok || value < lowest || value > highest)
-        Refuse(QStringLiteral("invalid value '%1' for --%2: expected a whole number from %3 to %4")
-                   .arg(text, option.names().constFirst())
-                   .arg(lowest)
-                   .arg(highest));
-    return value;
-}
+constexpr auto& ParseInteger = zelk::cmdline::WholeNumber;
 
 std::int64_t ParseTime(const QCommandLineParser& parser, const QCommandLineOption& option) {
     const std::optional<std::int64_t> ticks = ParseTimeArgument(parser.value(option));
@@ -139,34 +124,12 @@ std::int64_t ParsePeriodTicks(const QString& text) {
     return count * seconds * 10'000'000LL;
 }
 
-int ParseTypes(const QString& value) {
-    int types = 0;
-    for (const QString& part : value.split(QLatin1Char(','))) {
-        const QString name = part.trimmed().toLower();
-        if (name == QLatin1String("simple"))
-            types |= OPC_SIMPLE_EVENT;
-        else if (name == QLatin1String("condition"))
-            types |= OPC_CONDITION_EVENT;
-        else if (name == QLatin1String("tracking"))
-            types |= OPC_TRACKING_EVENT;
-        else
-            Refuse(QStringLiteral("unknown event type '%1' for --types: expected simple, "
-                                  "condition or tracking")
-                       .arg(part.trimmed()));
-    }
-    return types;
-}
-
-void ParseSeverity(const QString& text, TZelkJournalFilter& filter) {
-    static const QRegularExpression range(
-        QStringLiteral("^\\s*(\\d{1,4})\\s*-\\s*(\\d{1,4})\\s*$"));
-    const QRegularExpressionMatch match = range.match(text);
-    const int low = match.hasMatch() ? match.captured(1).toInt() : -1;
-    const int high = match.hasMatch() ? match.captured(2).toInt() : -1;
-    if (low < 0 || low > high)
-        Refuse(QStringLiteral("invalid severity range '%1': expected LOW-HIGH").arg(text));
-    filter.SeverityLow = low;
-    filter.SeverityHigh = high;
+// The event types as the OPC bits a journal stores.
+int ParseTypes(const QStringList& values) {
+    const tZelkEventtypes types = zelk::cmdline::EventTypes(values);
+    return (types.Contains(evSimple) ? OPC_SIMPLE_EVENT : 0) |
+           (types.Contains(evCondition) ? OPC_CONDITION_EVENT : 0) |
+           (types.Contains(evTracking) ? OPC_TRACKING_EVENT : 0);
 }
 
 void ReadQuery(const QCommandLineParser& parser, const TOptionSet& set, std::int64_t now,
@@ -204,9 +167,12 @@ void ReadQuery(const QCommandLineParser& parser, const TOptionSet& set, std::int
         filter.From = from;
         filter.To = to;
         if (parser.isSet(set.Types))
-            filter.EventTypes = ParseTypes(parser.value(set.Types));
-        if (parser.isSet(set.Severity))
-            ParseSeverity(parser.value(set.Severity), filter);
+            filter.EventTypes = ParseTypes(parser.values(set.Types));
+        if (parser.isSet(set.Severity)) {
+            const auto [low, high] = zelk::cmdline::SeverityRange(parser.value(set.Severity));
+            filter.SeverityLow = low;
+            filter.SeverityHigh = high;
+        }
         filter.Categories = parser.values(set.Category);
         filter.Source = {parser.value(set.Source), match};
         filter.Condition = {parser.value(set.Condition), match};

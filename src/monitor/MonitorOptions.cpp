@@ -1,10 +1,10 @@
 #include "MonitorOptions.h"
 
+#include "ZelkCommandLine.h"
 #include "ZelkJournalLocation.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <cmath>
 #include <limits>
 
@@ -99,61 +99,14 @@ struct TOptionSet {
         QStringLiteral("RATE")};
 };
 
-// Raised inside the parser for a value that does not fit its option.
-struct TUsageError {
-    QString Text;
-};
-
-[[noreturn]] void Refuse(const QString& text) {
-    throw TUsageError{text};
-}
-
-std::int64_t ParseInteger(const QCommandLineParser& parser, const QCommandLineOption& option,
-                          std::int64_t lowest, std::int64_t highest) {
-    const QString text = parser.value(option);
-    bool ok = false;
-    const qlonglong value = text.trimmed().toLongLong(&ok);
-    if (!ok || value < lowest || value > highest)
-        Refuse(QStringLiteral("invalid value '%1' for --%2: expected a whole number from %3 to %4")
-                   .arg(text, option.names().constFirst())
-                   .arg(lowest)
-                   .arg(highest));
-    return value;
-}
-
-tZelkEventtypes ParseTypes(const QStringList& values) {
-    tZelkEventtypes types;
-    for (const QString& value : values) {
-        for (const QString& part : value.split(QLatin1Char(','))) {
-            const QString name = part.trimmed().toLower();
-            if (name == QLatin1String("simple"))
-                types.Include(evSimple);
-            else if (name == QLatin1String("condition"))
-                types.Include(evCondition);
-            else if (name == QLatin1String("tracking"))
-                types.Include(evTracking);
-            else
-                Refuse(QStringLiteral("unknown event type '%1' for --types: expected simple, "
-                                      "condition or tracking")
-                           .arg(part.trimmed()));
-        }
-    }
-    return types;
-}
+using zelk::cmdline::Refuse;
+using zelk::cmdline::TUsageError;
 
 void ParseSeverity(const QString& text, TMonitorOptions& options) {
-    static const QRegularExpression range(
-        QStringLiteral("^\\s*(\\d{1,4})\\s*-\\s*(\\d{1,4})\\s*$"));
-    const QRegularExpressionMatch match = range.match(text);
-    const int low = match.hasMatch() ? match.captured(1).toInt() : -1;
-    const int high = match.hasMatch() ? match.captured(2).toInt() : -1;
-    if (low < 0 || high > 1000 || low > high)
-        Refuse(QStringLiteral("invalid severity range '%1': expected LOW-HIGH with 0 <= LOW <= "
-                              "HIGH <= 1000")
-                   .arg(text));
-    options.SeverityLow = low;
-    options.SeverityHigh = high;
+    std::tie(options.SeverityLow, options.SeverityHigh) = zelk::cmdline::SeverityRange(text);
 }
+
+constexpr auto& ParseInteger = zelk::cmdline::WholeNumber;
 
 QStringList NonEmptyNames(const QCommandLineParser& parser, const QCommandLineOption& option) {
     const QStringList names = parser.values(option);
@@ -195,7 +148,7 @@ void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set,
         options.ClientName = parser.value(set.ClientName);
 
     if (parser.isSet(set.Types))
-        options.EventTypes = ParseTypes(parser.values(set.Types));
+        options.EventTypes = zelk::cmdline::EventTypes(parser.values(set.Types));
     if (parser.isSet(set.Severity))
         ParseSeverity(parser.value(set.Severity), options);
     options.Categories = NonEmptyNames(parser, set.Category);
