@@ -95,8 +95,12 @@ bool TZelkJournalWriter::OpenDatabase() {
         FConnection = std::make_unique<TZelkJournalConnection>(FSettings.Location, true);
         zelk::journal::PrepareSchema(*FConnection, true);
         FStore = std::make_unique<TZelkJournalStore>(*FConnection);
-    } catch (const EZelkJournalError& e) {
+    } catch (const Exception& e) {
         Unavailable(e.Message());
+        return false;
+    } catch (const std::exception& e) {
+        // Nothing may end the writer's thread: what it cannot do now it retries.
+        Unavailable(QString::fromLocal8Bit(e.what()));
         return false;
     }
     const std::lock_guard lock(FLock);
@@ -124,12 +128,18 @@ void TZelkJournalWriter::WriteBatch(std::vector<TZelkJournalEntry>& Batch) {
             lostRecorded = FLostUnrecorded;
         }
     }
+    QString failure;
     try {
         FStore->Write(Batch);
-    } catch (const EZelkJournalError& e) {
+    } catch (const Exception& e) {
+        failure = e.Message();
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
+    }
+    if (!failure.isEmpty()) {
         if (lostRecorded > 0)
             Batch.pop_back();
-        Unavailable(e.Message());
+        Unavailable(failure);
         return;
     }
     FRetry = std::chrono::milliseconds{0};
@@ -170,7 +180,7 @@ void TZelkJournalWriter::Run() {
                     std::int64_t deleted = 0;
                     try {
                         deleted = FStore->PurgeStep(FSettings.Retention, zelk::journal::NowTicks());
-                    } catch (const EZelkJournalError& e) {
+                    } catch (const Exception& e) {
                         Unavailable(e.Message());
                         nextAttempt = TClock::now() + FRetry;
                     }
