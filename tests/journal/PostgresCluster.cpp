@@ -3,14 +3,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QtSql/QSqlDatabase>
 #include <QtSql/QSqlError>
 #include <QtSql/QSqlQuery>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <pwd.h>
+#include <spawn.h>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace zelk::journaltest {
@@ -48,7 +50,7 @@ TPostgresCluster* instance = nullptr;
 TPostgresCluster& TPostgresCluster::Instance() {
     if (!instance) {
         instance = new TPostgresCluster;
-        // Stopped while the application object still exists (QProcess needs it).
+        // Stopped while the application object still exists.
         qAddPostRoutine([] {
             delete instance;
             instance = nullptr;
@@ -93,43 +95,70 @@ TPostgresCluster::~TPostgresCluster() {
                    {QStringLiteral("-D"), FFolder + QStringLiteral("/data"), QStringLiteral("-m"),
                     QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")},
                    nullptr);
-    if (FWatchdog > 0)
+    if (FWatchdog > 0) {
         ::kill(static_cast<pid_t>(FWatchdog), SIGTERM);
+        waitpid(static_cast<pid_t>(FWatchdog), nullptr, 0);
+    }
     QDir(FFolder).removeRecursively();
+}
+
+// Children are started with posix_spawn rather than QProcess: the test's threads (the
+// journal's writer) then run beside no child-process machinery of Qt's, which the thread
+// sanitizer cannot see into.
+qint64 TPostgresCluster::Spawn(const QStringList& command, const QString& outputFile) {
+    std::vector<QByteArray> arguments;
+    for (const QString& argument : command)
+        arguments.push_back(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const QByteArray output =
+        outputFile.isEmpty() ? QByteArray("/dev/null") : outputFile.toLocal8Bit();
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = 0;
+    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed ? 0 : pid;
 }
 
 bool TPostgresCluster::RunAsOwner(const QString& program, const QStringList& arguments,
                                   QString* output) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    const QString path = FBin + QLatin1Char('/') + program;
+    QStringList command{FBin + QLatin1Char('/') + program};
     if (geteuid() == 0)
-        process.start(QStringLiteral("runuser"),
-                      QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
-                                  QStringLiteral("--"), path} +
-                          arguments);
-    else
-        process.start(path, arguments);
-    const bool done = process.waitForFinished(120'000);
-    if (output)
-        *output = QString::fromLocal8Bit(process.readAll());
-    return done && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+        command = QStringList{QStringLiteral("runuser"), QStringLiteral("-u"),
+                              QStringLiteral("postgres"), QStringLiteral("--")} +
+                  command;
+    const QString log = FFolder + QStringLiteral("/command.log");
+    const qint64 pid = Spawn(command + arguments, log);
+    int status = 0;
+    const bool done = pid > 0 && waitpid(static_cast<pid_t>(pid), &status, 0) == pid;
+    if (output) {
+        QFile file(log);
+        file.open(QIODevice::ReadOnly);
+        *output = QString::fromLocal8Bit(file.readAll());
+    }
+    return done && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void TPostgresCluster::StartWatchdog() {
-    // A shell outside this process's group: when the test process is gone (a crash, a
-    // kill), it stops the server and removes the folder.
+    // A shell in a session of its own, outside this process's group: when the test process
+    // is gone (a crash, a kill), it stops the server and removes the folder.
     const QString data = FFolder + QStringLiteral("/data");
     const QString stop =
         (geteuid() == 0 ? QStringLiteral("runuser -u postgres -- ") : QString()) + FBin +
         QStringLiteral("/pg_ctl -D '%1' -m immediate -w stop >/dev/null 2>&1").arg(data);
     const QString script = QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 1; done; "
                                           "if [ -f '%2/postmaster.pid' ]; then %3; fi; rm -rf '%4'")
-                               .arg(QCoreApplication::applicationPid())
+                               .arg(getpid())
                                .arg(data, stop, FFolder);
-    QProcess::startDetached(QStringLiteral("setsid"),
-                            {QStringLiteral("/bin/sh"), QStringLiteral("-c"), script}, QString(),
-                            &FWatchdog);
+    FWatchdog =
+        Spawn({QStringLiteral("setsid"), QStringLiteral("/bin/sh"), QStringLiteral("-c"), script},
+              QString());
 }
 
 void TPostgresCluster::Start() {

@@ -31,7 +31,9 @@ public:
 
 private:
     TPostgresCluster();
-    // Runs a PostgreSQL program as the cluster's owner; its output on failure.
+    // Starts Command (output to OutputFile, or nowhere); its process id, 0 on failure.
+    static qint64 Spawn(const QStringList& Command, const QString& OutputFile);
+    // Runs a PostgreSQL program as the cluster's owner and waits for it; its output.
     bool RunAsOwner(const QString& program, const QStringList& arguments, QString* output);
     void StartWatchdog();
 
