@@ -59,13 +59,17 @@ int PreselectedRow(const TZelkServerBrowser& Browser, const QStringList& Keys) {
     return 0;
 }
 
-// The server item of a list box's selected row, or null.
-TZelkServerItem* SelectedServer(const QListWidget* List, const TZelkServerBrowser& Browser) {
+// Shows the server of a list box's selected row: its name, and its class id (on the UA
+// page the endpoint URL, which the UA server list keeps there). No selection, no change.
+void ShowSelectedServer(const QListWidget* List, const TZelkServerBrowser& Browser, QLineEdit* Name,
+                        QLineEdit* ClassId) {
     const QListWidgetItem* item = List->currentItem();
     const int row = List->currentRow();
     if (!item || !item->isSelected() || row >= Browser.Count())
-        return nullptr;
-    return Browser.Items(row);
+        return;
+    const TZelkServerItem* server = Browser.Items(row);
+    Name->setText(server->ServerName());
+    ClassId->setText(server->ServerClsId());
 }
 
 } // namespace
@@ -351,10 +355,7 @@ void TZelkSelectServerDlg::FindServers(QListWidget* List, TZelkServerBrowser& Br
 }
 
 void TZelkSelectServerDlg::ListBox1Click() {
-    if (const TZelkServerItem* server = SelectedServer(ui->ListBox1, *OPCCOMServerBrowser)) {
-        ui->eServerName->setText(server->ServerName());
-        ui->eServerClassId->setText(server->ServerClsId());
-    }
+    ShowSelectedServer(ui->ListBox1, *OPCCOMServerBrowser, ui->eServerName, ui->eServerClassId);
 }
 
 void TZelkSelectServerDlg::ListBox1DblClick() {
@@ -375,9 +376,13 @@ void TZelkSelectServerDlg::bOkXMLClick() {
     const QString url = ui->eURL->text();
     if (url.isEmpty())
         return;
+    AcceptUrl(url);
+}
+
+void TZelkSelectServerDlg::AcceptUrl(const QString& Url) {
     ui->cComputerName->setEditText(QString());
-    ui->eServerClassId->setText(url);
-    ui->eServerName->setText(url);
+    ui->eServerClassId->setText(Url);
+    ui->eServerName->setText(Url);
     accept();
 }
 
@@ -403,11 +408,7 @@ void TZelkSelectServerDlg::bUAFindClick() {
 }
 
 void TZelkSelectServerDlg::UAListBoxClick() {
-    // The UA server list keeps each server's endpoint URL as its class id.
-    if (const TZelkServerItem* server = SelectedServer(ui->UAListBox, *OPCUAServerBrowser)) {
-        ui->eUAServerName->setText(server->ServerName());
-        ui->eUAServerURL->setText(server->ServerClsId());
-    }
+    ShowSelectedServer(ui->UAListBox, *OPCUAServerBrowser, ui->eUAServerName, ui->eUAServerURL);
 }
 
 void TZelkSelectServerDlg::UAListBoxDblClick() {
@@ -421,10 +422,7 @@ void TZelkSelectServerDlg::bUAOkClick() {
         ShowMessage(QStringLiteral("Please select a OPC UA server URL first"));
         return;
     }
-    ui->cComputerName->setEditText(QString());
-    ui->eServerClassId->setText(url);
-    ui->eServerName->setText(url);
-    accept();
+    AcceptUrl(url);
 }
 
 void TZelkSelectServerDlg::bSelectPrivateClick() {

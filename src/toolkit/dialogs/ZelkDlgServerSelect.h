@@ -111,6 +111,9 @@ private:
                      const QString& NoneFound, const QStringList& PreselectKeys);
     // The discovery URL of the UA page: protocol, host and port run together.
     QString UADiscoveryUrl() const;
+    // Closes with OK for a server named by URL: the URL becomes the server name, the
+    // computer name is emptied.
+    void AcceptUrl(const QString& Url);
     void SelectFile(QLineEdit* Edit, int FilterIndex);
     // The edits and drop-downs of the transport parameters: loaded from, or saved to,
     // a client's parameter lines.
