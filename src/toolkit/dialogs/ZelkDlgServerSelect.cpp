@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QShowEvent>
 #include <QUrl>
 #include <algorithm>
 
@@ -269,7 +270,9 @@ void TZelkSelectServerDlg::showEvent(QShowEvent* event) {
             move(frame.topLeft());
         }
     }
-    Guarded([this] { FormShow(); })();
+    // A window brought back by the window system (restored, uncovered) is not shown anew.
+    if (!event->spontaneous())
+        Guarded([this] { FormShow(); })();
 }
 
 void TZelkSelectServerDlg::FormShow() {
