@@ -125,13 +125,19 @@ void TZelkEventServer::DoActivate() {
             Refresh();
         },
         [&] { EndUpdate(); });
+    TZelkClient::DoActivate();
+}
+
+void TZelkEventServer::DoConnected() {
+    TZelkClient::DoConnected();
+    // Read before OnConnect, so that the application's connect handler shows this
+    // server's capabilities rather than the previous one's. A server that cannot tell
+    // them leaves the last answer standing.
     if (const ComPtr<IOPCEventServer> server = GetOPCEventServer()) {
-        // A server that cannot tell its capabilities leaves the last answer standing.
         DWORD mask = FFilterMask;
         if (SUCCEEDED(server->QueryAvailableFilters(&mask)))
             FFilterMask = mask;
     }
-    TZelkClient::DoActivate();
 }
 
 void TZelkEventServer::DoDeactivate() {

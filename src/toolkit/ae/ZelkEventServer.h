@@ -185,9 +185,10 @@ public:
 protected:
     // Creates the AE connection and remembers it in FConnection.
     ComPtr<IZelkConnection> CreateConnection() override;
+    // The filter capabilities are read, before the application's OnConnect.
+    void DoConnected() override;
     // Ids start again at 1; the list is emptied and the caches dropped; every filter gets
-    // a fresh subscription (or a "Default" filter is made) and is refreshed; the filter
-    // capabilities are read.
+    // a fresh subscription (or a "Default" filter is made) and is refreshed.
     void DoActivate() override;
     // The list is emptied, every subscription un-advised, the browser detached, the
     // connection forgotten and the caches dropped.
