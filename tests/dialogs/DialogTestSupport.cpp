@@ -2,99 +2,10 @@
 
 #include "ZelkCOMLink.h"
 #include "bstr.h"
-#include "enumerators.h"
 
 namespace zelk::dlgtest {
 
-// ---- TTreeAreaBrowser ----
-
-TTreeAreaBrowser::TTreeAreaBrowser(std::vector<int> fanout, int sourcesPerArea)
-    : FFanout(std::move(fanout)), FSourcesPerArea(sourcesPerArea) {}
-
-QStringList TTreeAreaBrowser::Names(const QString& prefix, int count) const {
-    QStringList names;
-    for (int i = 1; i <= count; ++i)
-        names.append(QStringLiteral("%1 %2").arg(prefix).arg(i));
-    return names;
-}
-
-QString TTreeAreaBrowser::Qualified(const QString& name) const {
-    return (FPath + QStringList{name}).join(QLatin1Char('.'));
-}
-
-HRESULT TTreeAreaBrowser::ChangeBrowsePosition(OPCAEBROWSEDIRECTION direction, LPCWSTR name) {
-    const QString text = name ? zelk::com::ToQString(name) : QString();
-    const auto depth = static_cast<std::size_t>(FPath.size());
-    switch (direction) {
-    case OPCAE_BROWSE_UP:
-        if (FPath.isEmpty())
-            return E_FAIL;
-        FPath.removeLast();
-        return S_OK;
-    case OPCAE_BROWSE_DOWN:
-        if (depth >= FFanout.size() ||
-            !Names(QStringLiteral("Area"), FFanout[depth]).contains(text))
-            return E_INVALIDARG;
-        FPath.append(text);
-        return S_OK;
-    case OPCAE_BROWSE_TO:
-        FPath = text.isEmpty() ? QStringList() : text.split(QLatin1Char('.'));
-        return S_OK;
-    }
-    return E_INVALIDARG;
-}
-
-HRESULT TTreeAreaBrowser::BrowseOPCAreas(OPCAEBROWSETYPE type, LPCWSTR, IEnumString** names) {
-    *names = nullptr;
-    if (++Listings == FailListing)
-        return E_FAIL;
-    const auto depth = static_cast<std::size_t>(FPath.size());
-    QStringList items;
-    if (type == OPC_AREA && depth < FFanout.size())
-        items = Names(QStringLiteral("Area"), FFanout[depth]);
-    else if (type == OPC_SOURCE && !FPath.isEmpty())
-        items = Names(QStringLiteral("Source"), FSourcesPerArea);
-    *names = zelk::com::MakeEnumString(items).Detach();
-    return S_OK;
-}
-
-HRESULT TTreeAreaBrowser::GetQualifiedAreaName(LPCWSTR name, LPWSTR* qualified) {
-    *qualified = zelk::com::TaskStrFromQString(Qualified(zelk::com::ToQString(name)));
-    return S_OK;
-}
-
-HRESULT TTreeAreaBrowser::GetQualifiedSourceName(LPCWSTR name, LPWSTR* qualified) {
-    *qualified = zelk::com::TaskStrFromQString(Qualified(zelk::com::ToQString(name)));
-    return S_OK;
-}
-
-QStringList TTreeAreaBrowser::AllAreas() const {
-    QStringList all;
-    const std::function<void(const QString&, std::size_t)> walk = [&](const QString& prefix,
-                                                                      std::size_t depth) {
-        if (depth >= FFanout.size())
-            return;
-        for (const QString& name : Names(QStringLiteral("Area"), FFanout[depth])) {
-            const QString qualified = prefix.isEmpty() ? name : prefix + QLatin1Char('.') + name;
-            all.append(qualified);
-            walk(qualified, depth + 1);
-        }
-    };
-    walk(QString(), 0);
-    return all;
-}
-
-int TTreeAreaBrowser::AreaCount() const {
-    int count = 0;
-    int level = 1;
-    for (int fanout : FFanout) {
-        level *= fanout;
-        count += level;
-    }
-    return count;
-}
-
-// ---- TScriptedServer: everything but two calls passes through ----
+// ---- TScriptedServer: everything but one call passes through ----
 
 HRESULT TScriptedServer::GetStatus(OPCEVENTSERVERSTATUS** s) {
     return FInner->GetStatus(s);
@@ -155,20 +66,17 @@ HRESULT TScriptedServer::GetConditionState(LPWSTR source, LPWSTR condition, DWOR
 }
 
 HRESULT TScriptedServer::CreateAreaBrowser(REFIID riid, LPUNKNOWN* browser) {
-    if (!Tree)
-        return FInner->CreateAreaBrowser(riid, browser);
-    return Tree->QueryInterface(riid, reinterpret_cast<void**>(browser));
+    return FInner->CreateAreaBrowser(riid, browser);
 }
 
 // ---- TSimEventServer ----
 
 ComPtr<IOPCEventServer> TSimEventServer::GetOPCEventServer() {
     ComPtr<IOPCEventServer> inner = TZelkEventServer::GetOPCEventServer();
-    if (!inner || (!FirstAttributeError && !Tree))
+    if (!inner || !FirstAttributeError)
         return inner;
     auto scripted = TScriptedServer::Create(std::move(inner));
     scripted->FirstAttributeError = FirstAttributeError;
-    scripted->Tree = Tree;
     return ComPtr<IOPCEventServer>(scripted.Get());
 }
 

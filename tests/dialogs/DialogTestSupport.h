@@ -1,9 +1,8 @@
 #pragma once
 
 // Shared pieces of the dialog suites: an event server connected to the simulated AE
-// server (optionally behind a wrapper that scripts a few of its answers), a generated
-// area tree of any size, and helpers that find a dialog's controls by name and act on a
-// dialog shown modally.
+// server (optionally behind a wrapper that scripts one of its answers), and helpers that find a
+// dialog's controls by name and act on a dialog shown modally.
 
 #include "TestSupport.h"
 #include "ZelkAE.h"
@@ -21,46 +20,13 @@
 
 namespace zelk::dlgtest {
 
-// An area tree made up on the spot: Fanout[i] areas on level i ("Area 1" …), each with
-// SourcesPerArea sources ("Source 1" …). Counts its listings, and answers a chosen
-// listing with a failure.
-class TTreeAreaBrowser : public zelk::com::ComObject<TTreeAreaBrowser, IOPCEventAreaBrowser> {
-public:
-    TTreeAreaBrowser(std::vector<int> fanout, int sourcesPerArea);
-
-    HRESULT STDMETHODCALLTYPE ChangeBrowsePosition(OPCAEBROWSEDIRECTION direction,
-                                                   LPCWSTR name) override;
-    HRESULT STDMETHODCALLTYPE BrowseOPCAreas(OPCAEBROWSETYPE type, LPCWSTR filter,
-                                             IEnumString** names) override;
-    HRESULT STDMETHODCALLTYPE GetQualifiedAreaName(LPCWSTR name, LPWSTR* qualified) override;
-    HRESULT STDMETHODCALLTYPE GetQualifiedSourceName(LPCWSTR name, LPWSTR* qualified) override;
-
-    // Every area of the tree, qualified, depth first.
-    QStringList AllAreas() const;
-    int AreaCount() const;
-
-    int Listings = 0;
-    // The listing (counted from 1) that answers E_FAIL; 0 for none.
-    int FailListing = 0;
-
-private:
-    QStringList Names(const QString& prefix, int count) const;
-    QString Qualified(const QString& name) const;
-
-    std::vector<int> FFanout;
-    int FSourcesPerArea;
-    QStringList FPath;
-};
-
 // Passes every call to the real server, except that GetConditionState can report a
-// failure code for the first attribute value and CreateAreaBrowser can hand out a
-// generated tree.
+// failure code for the first attribute value.
 class TScriptedServer : public zelk::com::ComObject<TScriptedServer, IOPCEventServer> {
 public:
     explicit TScriptedServer(ComPtr<IOPCEventServer> inner) : FInner(std::move(inner)) {}
 
     std::optional<HRESULT> FirstAttributeError;
-    ComPtr<TTreeAreaBrowser> Tree;
 
     HRESULT STDMETHODCALLTYPE GetStatus(OPCEVENTSERVERSTATUS** s) override;
     HRESULT STDMETHODCALLTYPE CreateEventSubscription(BOOL a, DWORD b, DWORD c, OPCHANDLE d,
@@ -91,14 +57,13 @@ private:
     ComPtr<IOPCEventServer> FInner;
 };
 
-// An event server connected to the simulator; with Script set, its server answers
+// An event server for the simulator; with FirstAttributeError set, its server answers
 // through a TScriptedServer.
 class TSimEventServer : public TZelkEventServer {
 public:
     ComPtr<IOPCEventServer> GetOPCEventServer() override;
 
     std::optional<HRESULT> FirstAttributeError;
-    ComPtr<TTreeAreaBrowser> Tree;
 };
 
 // The simulator on a manual clock and an event server connected to it. Texts collate

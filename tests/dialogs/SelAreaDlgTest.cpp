@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QToolButton>
 
 using namespace zelk::dlgtest;
@@ -19,15 +20,30 @@ constexpr const char* BrowseAreas = "IOPCEventAreaBrowser::BrowseOPCAreas";
 class SelAreaDlg : public DialogTest {
 protected:
     TZelkEventAreaBrowser* Browser() { return Server.Browser(); }
-
     QStringList PlantAreas() const { return Sim->Plant().Areas; }
+};
 
-    // A tree of 20 + 300 + 3,000 areas behind the event server's browser.
-    ComPtr<TTreeAreaBrowser> UseLargeTree() {
-        Server.Tree = TTreeAreaBrowser::Create(std::vector<int>{20, 15, 10}, 2);
-        Browser()->SetOPCServer(&Server); // a fresh browser object from the scripted server
-        return Server.Tree;
+// A second simulator class with a plant of 3,000 areas, and an event server on it.
+class SelAreaDlgLargePlant : public DialogTest {
+protected:
+    static zelk::aesim::TSimClassOptions Options() {
+        zelk::aesim::TSimClassOptions options;
+        options.Clsid = ZelkGuid("B7C2F1E4-6A0D-4C39-8E15-2D9F4A7B3C60");
+        options.ProgID = QStringLiteral("Zelk.AESimulator.Large.1");
+        options.VersionIndependentProgID = QStringLiteral("Zelk.AESimulator.Large");
+        options.PlantSize = {.Areas = 3'000, .Sources = 3'000};
+        return options;
     }
+
+    SelAreaDlgLargePlant() : Large(Options(), QString(), false) {
+        LargeServer.Connect(QStringLiteral("Zelk.AESimulator.Large.1"), QString());
+    }
+
+    TZelkEventAreaBrowser* Browser() { return LargeServer.Browser(); }
+    int Listings() const { return Large->Faults().CallCount(BrowseAreas); }
+
+    zelk::aesim::TScopedAESimulator Large;
+    TSimEventServer LargeServer;
 };
 
 QStringList SortedCaseless(QStringList list) {
@@ -98,56 +114,70 @@ TEST_F(SelAreaDlg, WithoutAnActiveServerOnlyTheRightListIsEdited) {
 }
 
 TEST_F(SelAreaDlg, AListingThatFailsHalfWayIsPassedOnNotHalfShown) {
-    // The third listing of the walk fails; the browser is moved back to the root.
+    // The listing after the first area fails; the browser is moved back where it was.
     ASSERT_TRUE(Browser()->Moveto(QStringLiteral("Plant1.TankFarm")));
     int step = 0;
     QStringList ids;
-    EXPECT_THROW(CollectAreaIds(Browser(), ids,
-                                [&](int) {
-                                    if (++step == 1)
-                                        Sim->Faults().InjectResult(BrowseAreas, E_FAIL, 1);
-                                    return true;
-                                }),
-                 EOleSysError);
+    const auto failSoon = [&](int) {
+        if (++step == 1)
+            Sim->Faults().InjectResult(BrowseAreas, E_FAIL, 1);
+        return true;
+    };
+    EXPECT_THROW(CollectAreaIds(Browser(), ids, failSoon), EOleSysError);
     EXPECT_EQ(Browser()->CurrentPosition(), QStringLiteral("Plant1.TankFarm"));
+}
 
-    // The dialog shows nothing rather than a part of the tree, and says why.
+TEST_F(SelAreaDlgLargePlant, AListingThatFailsHalfWayLeavesNoHalfList) {
+    // Fails the listing once the walk is well under way.
+    const auto failAt = [this](int listing) {
+        auto timer = std::make_unique<QTimer>();
+        QObject::connect(timer.get(), &QTimer::timeout, [this, listing, raw = timer.get()] {
+            if (Listings() >= listing) {
+                raw->stop();
+                Large->Faults().InjectResult(BrowseAreas, E_FAIL, 1);
+            }
+        });
+        timer->start(0);
+        return timer;
+    };
     TZelkSelectAreaDlg dialog;
     dialog.SetBrowser(Browser());
-    const auto tree = UseLargeTree();
-    tree->FailListing = 40;
+    auto failing = failAt(200);
     EXPECT_THROW(dialog.FormShow(), EOleSysError);
     EXPECT_EQ(Child<QListWidget>(&dialog, "SrcList")->count(), 0);
     EXPECT_TRUE(Browser()->CurrentPath().isEmpty());
 
     // Shown modally, the window closes and the unit function raises; the list stays.
-    tree->Listings = 0;
-    QStringList chosen{QStringLiteral("Area 1")};
+    Large->Faults().ClearCalls();
+    failing = failAt(200);
+    QStringList chosen{QStringLiteral("Plant1")};
     EXPECT_THROW(SelectAreas(Browser(), chosen), EOleSysError);
-    EXPECT_EQ(chosen, QStringList{"Area 1"});
+    EXPECT_EQ(chosen, QStringList{"Plant1"});
 }
 
-TEST_F(SelAreaDlg, ALargeTreeIsReadWholeWithProgressAndModally) {
-    const auto tree = UseLargeTree();
-    ASSERT_EQ(tree->AreaCount(), 3320);
+TEST_F(SelAreaDlgLargePlant, TheWholeTreeIsReadWithProgressAndModally) {
+    const QStringList areas = Large->Plant().Areas;
+    ASSERT_EQ(areas.size(), 3000);
     QStringList ids;
     int steps = 0;
     EXPECT_TRUE(CollectAreaIds(Browser(), ids, [&](int) { return ++steps > 0; }));
-    // Each level's names first, then the walk goes down into each of its areas in turn.
-    EXPECT_EQ(ids.mid(0, 21),
-              (QStringList{"Area 1",  "Area 2",  "Area 3",       "Area 4",  "Area 5",  "Area 6",
-                           "Area 7",  "Area 8",  "Area 9",       "Area 10", "Area 11", "Area 12",
-                           "Area 13", "Area 14", "Area 15",      "Area 16", "Area 17", "Area 18",
-                           "Area 19", "Area 20", "Area 1.Area 1"}));
-    EXPECT_EQ(ids.at(35), QStringLiteral("Area 1.Area 1.Area 1"));
-    EXPECT_TRUE(SortedCaseless(ids) == SortedCaseless(tree->AllAreas())) << "each area once";
-    EXPECT_EQ(steps, 3320) << "one step after each area";
+    EXPECT_EQ(steps, 3000) << "one step after each area";
+    EXPECT_TRUE(SortedCaseless(ids) == SortedCaseless(areas)) << "each area once";
+    // Each level's names come first, then the walk goes down into each of them in turn.
+    const qsizetype roots = areas.filter(QRegularExpression(QStringLiteral("^[^.]+$"))).size();
+    ASSERT_GT(roots, 1);
+    for (qsizetype i = 0; i < roots; ++i)
+        EXPECT_FALSE(ids.at(i).contains(QLatin1Char('.'))) << ids.at(i).toStdString();
+    EXPECT_TRUE(ids.at(roots).startsWith(ids.at(0) + QLatin1Char('.')));
     EXPECT_TRUE(Browser()->CurrentPath().isEmpty());
 
     // Through the unit function: the walk shows its progress window, the chosen areas
     // come back on OK.
     bool sawProgress = false;
     int offered = 0;
+    const QString deepest = *std::max_element(areas.begin(), areas.end(), [](auto& a, auto& b) {
+        return a.count(QLatin1Char('.')) < b.count(QLatin1Char('.'));
+    });
     const auto act = WhenShown<TZelkSelectAreaDlg>([&](TZelkSelectAreaDlg* dialog) {
         dialog->SetProgressDelay(0);
         auto* poll = new QTimer(dialog);
@@ -159,29 +189,28 @@ TEST_F(SelAreaDlg, ALargeTreeIsReadWholeWithProgressAndModally) {
                 return;
             poll->stop();
             offered = src->count();
-            SelectTexts(src, {QStringLiteral("Area 20.Area 15.Area 10")});
+            SelectTexts(src, {deepest});
             dialog->IncludeBtnClick();
             Child<QPushButton>(dialog, "bOk")->click();
         });
         poll->start(1);
     });
-    QStringList chosen{QStringLiteral("Area 1")};
+    QStringList chosen{QStringLiteral("Plant1")};
     EXPECT_TRUE(SelectAreas(Browser(), chosen));
     EXPECT_TRUE(sawProgress);
-    EXPECT_EQ(offered, 3319);
-    EXPECT_EQ(chosen, (QStringList{"Area 1", "Area 20.Area 15.Area 10"}));
+    EXPECT_EQ(offered, 2999) << "the chosen area is not offered";
+    EXPECT_EQ(chosen, (QStringList{"Plant1", deepest}));
     EXPECT_TRUE(Browser()->CurrentPath().isEmpty());
 }
 
-TEST_F(SelAreaDlg, ClosingTheWindowOrCancellingTheProgressStopsTheWalk) {
-    const auto tree = UseLargeTree();
+TEST_F(SelAreaDlgLargePlant, ClosingTheWindowOrCancellingTheProgressStopsTheWalk) {
     for (bool viaProgress : {false, true}) {
-        tree->Listings = 0;
+        Large->Faults().ClearCalls();
         const auto act = WhenShown<TZelkSelectAreaDlg>([&](TZelkSelectAreaDlg* dialog) {
             dialog->SetProgressDelay(0);
             auto* poll = new QTimer(dialog);
             QObject::connect(poll, &QTimer::timeout, dialog, [&, dialog, poll] {
-                if (tree->Listings < 100)
+                if (Listings() < 100)
                     return;
                 poll->stop();
                 if (!viaProgress) {
@@ -193,43 +222,41 @@ TEST_F(SelAreaDlg, ClosingTheWindowOrCancellingTheProgressStopsTheWalk) {
             });
             poll->start(0);
         });
-        QStringList chosen{QStringLiteral("Area 1")};
+        QStringList chosen{QStringLiteral("Plant1")};
         EXPECT_FALSE(SelectAreas(Browser(), chosen)) << "via progress " << viaProgress;
-        EXPECT_EQ(chosen, QStringList{"Area 1"});
-        EXPECT_LT(tree->Listings, 3320) << "the walk stopped early";
+        EXPECT_EQ(chosen, QStringList{"Plant1"});
+        EXPECT_LT(Listings(), 3000) << "the walk stopped early";
         EXPECT_TRUE(Browser()->CurrentPath().isEmpty()) << "and climbed back to the root";
     }
 }
 
-TEST_F(SelAreaDlg, TheServerGoingAwayStopsTheWalkWithoutTouchingIt) {
-    const auto tree = UseLargeTree();
+TEST_F(SelAreaDlgLargePlant, TheServerGoingAwayStopsTheWalkWithoutTouchingIt) {
     TZelkSelectAreaDlg dialog;
     dialog.SetBrowser(Browser());
-    dialog.SetSelected({QStringLiteral("Area 3")});
+    dialog.SetSelected({QStringLiteral("Plant3")});
     QTimer disconnect;
     QObject::connect(&disconnect, &QTimer::timeout, [&] {
-        if (tree->Listings >= 100) {
+        if (Listings() >= 100) {
             disconnect.stop();
-            Server.Disconnect();
+            LargeServer.Disconnect();
         }
     });
     disconnect.start(0);
     dialog.FormShow();
-    EXPECT_FALSE(Server.Active());
+    EXPECT_FALSE(LargeServer.Active());
     EXPECT_EQ(Child<QListWidget>(&dialog, "SrcList")->count(), 0) << "nothing half read";
     EXPECT_FALSE(Child<QLabel>(&dialog, "pInfo")->isHidden());
-    EXPECT_EQ(dialog.Selected(), QStringList{"Area 3"});
+    EXPECT_EQ(dialog.Selected(), QStringList{"Plant3"});
 
     // A server destroyed during the walk takes its browser with it.
     auto owned = std::make_unique<TSimEventServer>();
-    owned->Tree = TTreeAreaBrowser::Create(std::vector<int>{20, 15, 10}, 2);
-    owned->Connect(QStringLiteral("Zelk.AESimulator.1"), QString());
-    const ComPtr<TTreeAreaBrowser> ownedTree = owned->Tree;
+    owned->Connect(QStringLiteral("Zelk.AESimulator.Large.1"), QString());
+    Large->Faults().ClearCalls();
     TZelkSelectAreaDlg second;
     second.SetBrowser(owned->Browser());
     QTimer destroy;
     QObject::connect(&destroy, &QTimer::timeout, [&] {
-        if (ownedTree->Listings >= 100) {
+        if (Listings() >= 100) {
             destroy.stop();
             owned.reset();
         }
@@ -242,19 +269,18 @@ TEST_F(SelAreaDlg, TheServerGoingAwayStopsTheWalkWithoutTouchingIt) {
     EXPECT_FALSE(Child<QLabel>(&second, "pInfo")->isHidden());
 }
 
-TEST_F(SelAreaDlg, TheWindowsParentDestroyedDuringTheWalk) {
-    const auto tree = UseLargeTree();
+TEST_F(SelAreaDlgLargePlant, TheWindowsParentDestroyedDuringTheWalk) {
     auto* parent = new QWidget;
     QTimer destroy;
     QObject::connect(&destroy, &QTimer::timeout, [&] {
-        if (tree->Listings >= 100) {
+        if (Listings() >= 100) {
             destroy.stop();
             delete parent;
         }
     });
     destroy.start(0);
-    QStringList chosen{QStringLiteral("Area 1")};
+    QStringList chosen{QStringLiteral("Plant1")};
     EXPECT_FALSE(SelectAreas(Browser(), chosen, parent));
-    EXPECT_EQ(chosen, QStringList{"Area 1"});
+    EXPECT_EQ(chosen, QStringList{"Plant1"});
     EXPECT_TRUE(Browser()->CurrentPath().isEmpty());
 }

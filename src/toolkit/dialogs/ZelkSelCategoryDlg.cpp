@@ -1,0 +1,41 @@
+#include "ZelkSelCategoryDlg.h"
+
+#include "ZelkEventItems.h"
+#include "ui_ZelkSelCategoryDlg.h"
+
+TZelkSelCatDlg::TZelkSelCatDlg(QWidget* parent)
+    : TZelkPickListDlg(parent), ui(std::make_unique<Ui::TZelkSelCatDlg>()) {
+    ui->setupUi(this);
+    SetFixedBorder();
+    BindControls(
+        {ui->SrcList, ui->DstList, ui->IncludeBtn, ui->IncAllBtn, ui->ExcludeBtn, ui->ExAllBtn});
+    connect(ui->SrcList, &QListWidget::itemDoubleClicked, this,
+            Guarded([this] { IncludeBtnClick(); }));
+    connect(ui->DstList, &QListWidget::itemDoubleClicked, this,
+            Guarded([this] { ExcludeBtnClick(); }));
+    connect(ui->bOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TZelkSelCatDlg::~TZelkSelCatDlg() = default;
+
+void TZelkSelCatDlg::FormShow() {
+    ui->SrcList->clear();
+    if (FOPCServer && FOPCServer->Active()) {
+        ui->pInfo->hide();
+        QStringList names;
+        FOPCServer->Categories()->NamesToStrings(names);
+        FillAvailable(names);
+    }
+    SetButtons();
+}
+
+bool SelectCategories(TZelkEventServer* Server, QStringList& List, QWidget* Parent) {
+    zelk::dialogs::TOneShowing<TZelkSelCatDlg> dialog(Parent);
+    dialog->SetOPCServer(Server);
+    dialog->SetSelected(List);
+    if (!dialog.Confirmed())
+        return false;
+    List = dialog->Selected();
+    return true;
+}
