@@ -89,6 +89,9 @@ DialogTest::TTransport::TTransport() {
 DialogTest::DialogTest() : FSavedLocale(QLocale()) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     Server.Connect(QStringLiteral("Zelk.AESimulator.1"), QString());
+    // The refresh the connect asked for is delivered, so the next one is not refused as
+    // busy.
+    Sim->Pump();
 }
 
 DialogTest::~DialogTest() {
