@@ -13,6 +13,9 @@ constexpr int SeverityColumn = 3;
 TConditionStateDlg::TConditionStateDlg(QWidget* parent)
     : TZelkDialog(parent), ui(std::make_unique<Ui::TConditionStateDlg>()) {
     ui->setupUi(this);
+    // Both columns of edits share the width, so long source names show whole.
+    ui->Panel2Layout->setColumnStretch(1, 1);
+    ui->Panel2Layout->setColumnStretch(3, 1);
     ui->ListView1->headerItem()->setTextAlignment(SeverityColumn,
                                                   Qt::AlignRight | Qt::AlignVCenter);
     ui->ListView1->setColumnWidth(0, 140);
@@ -45,6 +48,9 @@ void TConditionStateDlg::FormShow() {
     ui->cActive->setChecked(state.Active());
     ui->cEnabled->setChecked(state.Enabled());
     ui->cAcknowledged->setChecked(state.Acknowledged());
+    // Long texts show their beginning: the source's plant and area.
+    for (QLineEdit* edit : ui->Panel2->findChildren<QLineEdit*>())
+        edit->setCursorPosition(0);
     FillSubConditions();
     FillCustomProps();
 }
