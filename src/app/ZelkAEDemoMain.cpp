@@ -22,7 +22,8 @@ const QString SimulatorProgID = QStringLiteral("Zelk.AESimulator.1");
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()) {
+TMainForm::TMainForm(QWidget* parent, const QString& SettingsFolder)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), FSettingsFolder(SettingsFolder) {
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Zelk AE Client - alarms and events of OPC AE servers"));
     FModel = new TZelkAlarmListModel(this);
@@ -42,10 +43,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     };
     FormCreate();
     ConnectControls();
+    SetUpViewAndStatusBar();
+    if (!FSettingsFolder.isEmpty())
+        LoadSettings();
 }
 
 TMainForm::~TMainForm() {
-    FormDestroy();
+    Guarded([&] { FormDestroy(); });
+    if (!FSettingsSaved && !FSettingsFolder.isEmpty())
+        Guarded([&] { SaveSettings(); });
     // The component goes before the controls its handlers write to.
     FServer.reset();
 }
@@ -99,6 +105,18 @@ void TMainForm::ConnectControls() {
 void TMainForm::SetUpEventServer() {
     FServer = std::make_unique<TZelkEventServer>();
     FServer->setObjectName(QStringLiteral("ZelkEventServer1"));
+    ApplyDefaultServerSettings();
+    FServer->OnConnect = [this](TComponent* sender) { ZelkEventServer1Connect(sender); };
+    FServer->OnDisconnect = [this](TComponent* sender) { ZelkEventServer1Disconnect(sender); };
+    FServer->OnServerShutdown = [this](TComponent* sender, const QString& reason) {
+        ZelkEventServer1ServerShutdown(sender, reason);
+    };
+    FServer->OnEndUpdate = [this](TComponent* sender) { ZelkEventServer1EndUpdate(sender); };
+    FServer->OnEvent = [this](TComponent*, TZelkEvent*) { ++FReceivedThisSecond; };
+    FModel->SetEventServer(FServer.get());
+}
+
+void TMainForm::ApplyDefaultServerSettings() {
     FServer->SetClientName(QStringLiteral("Zelk Version 2.0 Client"));
     FServer->SetKeepAlive(0);
     FServer->SetLogLevel(0);
@@ -106,13 +124,6 @@ void TMainForm::SetUpEventServer() {
     FServer->SetBuffertime(0);
     FServer->SetAutoDelete(true);
     FServer->SetEventlistSort({QStringLiteral("Active (D)"), QStringLiteral("Time (D)")});
-    FServer->OnConnect = [this](TComponent* sender) { ZelkEventServer1Connect(sender); };
-    FServer->OnDisconnect = [this](TComponent* sender) { ZelkEventServer1Disconnect(sender); };
-    FServer->OnServerShutdown = [this](TComponent* sender, const QString& reason) {
-        ZelkEventServer1ServerShutdown(sender, reason);
-    };
-    FServer->OnEndUpdate = [this](TComponent* sender) { ZelkEventServer1EndUpdate(sender); };
-    FModel->SetEventServer(FServer.get());
 }
 
 void TMainForm::Guarded(const std::function<void()>& Handler) {
@@ -160,6 +171,15 @@ void TMainForm::showEvent(QShowEvent* event) {
     Guarded([&] { FormShow(); });
 }
 
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // Settings are written while every control still shows what the operator left.
+    Guarded([&] { FormDestroy(); });
+    if (!FSettingsFolder.isEmpty())
+        Guarded([&] { SaveSettings(); });
+    FSettingsSaved = true;
+    QMainWindow::closeEvent(event);
+}
+
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FormResize();
@@ -168,8 +188,12 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 void TMainForm::Connect1Click() {
     // Until the server selection dialog is there, the window connects to the simulated
     // server of this computer, which the program registers at start.
-    FServer->SetServerName(SimulatorProgID);
-    FServer->SetComputerName(QString());
+    ConnectTo(SimulatorProgID, QString());
+}
+
+void TMainForm::ConnectTo(const QString& Server, const QString& Computer) {
+    FServer->SetServerName(Server);
+    FServer->SetComputerName(Computer);
     FSelectedEventID = -1;
     FModel->Clear();
     ui->Freeze1->setChecked(false);
@@ -238,7 +262,7 @@ void TMainForm::ListView1Change() {
     ui->eEventCategory->setText(event->CategoryName());
     ui->eCondition->setText(event->ConditionName());
     ui->eSubCondition->setText(event->SubconditionName());
-    ui->eActiveTime->setText(DateTimeToStr(event->ActiveTime()));
+    ui->eActiveTime->setText(DateTimeText(event->ActiveTime(), FTimeDisplay));
     ui->cAcknowledge->setChecked(event->AckRequired());
     ui->eEventId->setText(QString::number(event->Cookie()));
     ui->eActorId->setText(event->ActorID());
@@ -261,12 +285,17 @@ void TMainForm::ZelkEventServer1Connect(TComponent*) {
     ui->canFilterBySEVERITY->setChecked(FServer->CanFilterBySeverity());
     ui->canFilterByArea->setChecked(FServer->CanFilterByArea());
     ui->canFilterBySource->setChecked(FServer->CanFilterBySource());
+    FillServerPage();
+    UpdateStatusBar();
+}
+
+void TMainForm::FillServerPage() {
     const TServerStateRecord state = FServer->GetState();
     ui->lState->setText(ServerStateToStr(state.ServerState, coCOM));
     ui->lVendor->setText(state.VendorInfo);
     ui->lVersion->setText(QString::asprintf("%d.%d (%s)", state.MajorVersion, state.MinorVersion,
                                             qUtf8Printable(state.BuildNumber)));
-    ui->lStarttime->setText(DateTimeToStr(state.Starttime));
+    ui->lStarttime->setText(DateTimeText(state.Starttime, FTimeDisplay));
 }
 
 void TMainForm::ZelkEventServer1Disconnect(TComponent*) {
@@ -275,6 +304,7 @@ void TMainForm::ZelkEventServer1Disconnect(TComponent*) {
     AddNotConnectedRow();
     AddLine(ui->Memo1,
             QStringLiteral("disconnect from OPC AE server: ") + FServer->ServerCaption());
+    UpdateStatusBar();
 }
 
 void TMainForm::ZelkEventServer1ServerShutdown(TComponent*, const QString& Reason) {
@@ -305,7 +335,7 @@ void TMainForm::AcknowledgeSelected(const QString& Who, const QString& Comment) 
 }
 
 void TMainForm::AddNotConnectedRow() {
-    FModel->InsertPlaceholderRow(FormatDayMonthTime(Now()));
+    FModel->InsertPlaceholderRow(NowDayMonthTimeText(FTimeDisplay));
 }
 
 void TMainForm::ClearControls(int Group) {
@@ -364,16 +394,21 @@ void TMainForm::FillEventList() {
     view->setUpdatesEnabled(false);
     FModel->BeginRebuild(count + 1);
     if (!FServer->Active())
-        FModel->AppendPlaceholderRow(FormatDayMonthTime(Now()));
-    const int offset = FModel->rowCount();
+        FModel->AppendPlaceholderRow(NowDayMonthTimeText(FTimeDisplay));
+    QHash<int, QString> categories;
     for (int i = 0; i < count; ++i) {
-        const int id = events->Events(i)->ID();
+        TZelkEvent* event = events->Events(i);
+        if (!FFindText.isEmpty() && !MatchesFind(event, categories))
+            continue;
+        const int id = event->ID();
+        const int row = FModel->rowCount();
         FModel->AppendEventRow(id, i);
         if (id == FSelectedEventID && matched < 0)
-            matched = offset + i;
+            matched = row;
         if (id == anchorId && anchorId != 0)
-            anchorRow = offset + i;
+            anchorRow = row;
     }
+    FShownEvents = FModel->rowCount() - (FServer->Active() ? 0 : 1);
     FModel->EndRebuild();
 
     if (matched >= 0) {
@@ -392,6 +427,8 @@ void TMainForm::FillEventList() {
         view->verticalScrollBar()->setValue(atTop ? 0 : anchorValue);
     view->horizontalScrollBar()->setValue(horizontal);
     view->setUpdatesEnabled(true);
+    UpdateSortIndicator();
+    UpdateStatusBar();
 }
 
 void TMainForm::AddLine(QPlainTextEdit* Memo, const QString& Line) {

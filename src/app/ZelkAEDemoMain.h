@@ -11,11 +11,17 @@
 // handler runs guarded, and what escapes goes to the application's exception display
 // while the window stays as it was.
 
+#include "ZelkTimeDisplay.h"
+
+#include <QHash>
 #include <QMainWindow>
+#include <array>
 #include <functional>
 #include <memory>
 
+class QLabel;
 class QPlainTextEdit;
+class QTimer;
 class QTreeView;
 class TComponent;
 class TZelkAlarmListModel;
@@ -30,8 +36,11 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     // Runs FormCreate: the process's COM security, then the event server with the
-    // window's settings.
-    explicit TMainForm(QWidget* parent = nullptr);
+    // window's settings. With a SettingsFolder the window reads what the operator chose
+    // last time from there (geometry, columns, page, time display, the event server's
+    // settings with its filters and sort lines) and writes it back when it closes;
+    // without one it starts with the defaults and remembers nothing.
+    explicit TMainForm(QWidget* parent = nullptr, const QString& SettingsFolder = QString());
     // Runs FormDestroy, then destroys the event server before the controls.
     ~TMainForm() override;
 
@@ -40,6 +49,26 @@ public:
     int SelectedEventID() const noexcept { return FSelectedEventID; }
     TZelkAlarmListModel* ListModel() const noexcept { return FModel; }
     QTreeView* ListView1() const;
+
+    // Connects to Server on Computer (empty: this computer) as the connect command does.
+    void ConnectTo(const QString& Server, const QString& Computer);
+
+    // ---- beyond the alarm list's own rules ----
+    // Shows only the rows whose source, message, condition, sub-condition or category
+    // contain Text (any case); the event list itself is not touched.
+    void SetFindText(const QString& Text);
+    QString FindText() const { return FFindText; }
+    // A click on a column header: that column becomes the first sort line of the event
+    // server, or, when it is already, toggles its " (D)".
+    void HeaderClick(int Column);
+    void SetTimeDisplay(TTimeDisplay Display);
+    TTimeDisplay TimeDisplay() const noexcept { return FTimeDisplay; }
+    // The notifications received per second, averaged over the last ten seconds.
+    double NotificationRate() const;
+    void LoadSettings();
+    // Called when the window closes, after the component has disconnected.
+    void SaveSettings();
+    QString SettingsFolder() const { return FSettingsFolder; }
 
     // The input box of "Acknowledge with Comment...": true with the entered text on OK.
     // Replaceable, so that tests can answer it.
@@ -80,12 +109,15 @@ public:
     int SelectedRow() const;
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ConnectControls();
     void SetUpEventServer();
+    // The event server's settings as the window stores them by default.
+    void ApplyDefaultServerSettings();
     // Runs a handler; an exception it raises goes to the application's exception display.
     void Guarded(const std::function<void()>& Handler);
     // Several batches merged before the window next gets to its event loop are shown by
@@ -93,6 +125,15 @@ private:
     void ScheduleFillEventList();
     void SelectRow(int Row);
     static void AddLine(QPlainTextEdit* Memo, const QString& Line);
+    // Whether the event shows in the list under the find text; category names are looked
+    // up once per category and rebuild.
+    bool MatchesFind(TZelkEvent* Event, QHash<int, QString>& Categories) const;
+    void UpdateSortIndicator();
+    void UpdateStatusBar();
+    void CountNotificationsSecond();
+    void FillServerPage();
+    void SetUpViewAndStatusBar();
+
 
     std::unique_ptr<Ui::TMainForm> ui;
     std::unique_ptr<TZelkEventServer> FServer;
@@ -100,4 +141,18 @@ private:
     int FSelectedEventID = -1;
     bool FShown = false;
     bool FFillPending = false;
+    QString FSettingsFolder;
+    QString FFindText;
+    TTimeDisplay FTimeDisplay = TTimeDisplay::Local;
+    int FShownEvents = 0;
+    // Notifications counted per second over the last ten seconds, and in the current one.
+    std::array<int, 10> FRateSlots{};
+    int FRateSlot = 0;
+    int FRateFilled = 0;
+    int FReceivedThisSecond = 0;
+    QTimer* FRateTimer = nullptr;
+    QLabel* FStatusConnection = nullptr;
+    QLabel* FStatusEvents = nullptr;
+    QLabel* FStatusRate = nullptr;
+    bool FSettingsSaved = false;
 };

@@ -17,6 +17,12 @@ void TZelkAlarmListModel::SetImages(QList<QPixmap> images) {
     FImages = std::move(images);
 }
 
+void TZelkAlarmListModel::SetTimeDisplay(TTimeDisplay display) {
+    FTimeDisplay = display;
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, ColTime), index(rowCount() - 1, ColTime), {Qt::DisplayRole});
+}
+
 void TZelkAlarmListModel::BeginRebuild(int reserve) {
     beginResetModel();
     FRebuilding = true;
@@ -119,7 +125,7 @@ QString TZelkAlarmListModel::CellText(const TRow& row, TZelkEvent* event, int co
         return QString();
     switch (column) {
     case ColTime:
-        return FormatDayMonthTime(event->Time());
+        return DayMonthTimeText(event->Time(), event->RawTime(), FTimeDisplay);
     case ColSource:
         return event->Source();
     case ColMessage:

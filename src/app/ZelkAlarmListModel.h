@@ -9,6 +9,8 @@
 // Rows whose ID is 0 are placeholder rows ("not connected"); they carry their own
 // caption, the time at which they were added.
 
+#include "ZelkTimeDisplay.h"
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QList>
@@ -38,6 +40,9 @@ public:
     void SetEventServer(TZelkEventServer* server);
     // The four row images, indexed as ImageIndexRole gives.
     void SetImages(QList<QPixmap> images);
+    // Local time or UTC in the Date/Time column; the rows are repainted.
+    void SetTimeDisplay(TTimeDisplay display);
+    TTimeDisplay TimeDisplay() const noexcept { return FTimeDisplay; }
 
     // ---- rebuilding (one reset per rebuild) ----
     void BeginRebuild(int reserve);
@@ -78,4 +83,5 @@ private:
     QPointer<TZelkEventServer> FServer;
     QList<QPixmap> FImages;
     bool FRebuilding = false;
+    TTimeDisplay FTimeDisplay = TTimeDisplay::Local;
 };

@@ -20,6 +20,7 @@ TZelkEventServer::~TZelkEventServer() {
     } catch (...) {
         // A server that fails while being released cannot stop the component's end.
     }
+    FObservers.ServerDestroyed(this);
     FBrowser.reset();
     FEvents->DeleteEvents();
     DropCaches();
@@ -114,6 +115,7 @@ ComPtr<IZelkConnection> TZelkEventServer::CreateConnection() {
 
 void TZelkEventServer::DoActivate() {
     CheckConnected();
+    FObservers.Connected(this);
     FGlobalId.store(0, std::memory_order_relaxed);
     FEvents->DeleteEvents();
     FBrowser->SetOPCServer(this);
@@ -141,10 +143,22 @@ void TZelkEventServer::DoConnected() {
 }
 
 void TZelkEventServer::DoDeactivate() {
+    FObservers.Disconnected(this);
     TZelkClient::DoDeactivate();
     FEvents->DeleteEvents();
     FFilter->UnAdviseAll();
     FBrowser->SetOPCServer(nullptr);
     FConnection = nullptr;
     DropCaches();
+}
+
+void TZelkEventServer::DoShutdown(std::int64_t Reason) {
+    if (!FShutDownFromServer)
+        FObservers.ServerShutdown(this, ServerShutdownReason());
+    TZelkClient::DoShutdown(Reason);
+}
+
+void TZelkEventServer::DoTimeout() {
+    FObservers.KeepAliveTimedOut(this);
+    TZelkClient::DoTimeout();
 }
