@@ -42,6 +42,25 @@ protected:
     TZelkEventAreaBrowser* Browser() { return LargeServer.Browser(); }
     int Listings() const { return Large->Faults().CallCount(BrowseAreas); }
 
+    // Runs Act once the server has answered Count listings (during a walk, whose
+    // message processing runs the timer); an Act that answers false runs again later.
+    std::unique_ptr<QTimer> AfterListings(int Count, std::function<bool()> Act) {
+        auto timer = std::make_unique<QTimer>();
+        QTimer* raw = timer.get();
+        QObject::connect(raw, &QTimer::timeout, [this, raw, Count, Act = std::move(Act)] {
+            if (Listings() >= Count && Act())
+                raw->stop();
+        });
+        timer->start(0);
+        return timer;
+    }
+    std::unique_ptr<QTimer> AfterListings(int Count, std::function<void()> Act) {
+        return AfterListings(Count, std::function<bool()>([Act = std::move(Act)] {
+                                 Act();
+                                 return true;
+                             }));
+    }
+
     zelk::aesim::TScopedAESimulator Large;
     TSimEventServer LargeServer;
 };
@@ -130,15 +149,8 @@ TEST_F(SelAreaDlg, AListingThatFailsHalfWayIsPassedOnNotHalfShown) {
 TEST_F(SelAreaDlgLargePlant, AListingThatFailsHalfWayLeavesNoHalfList) {
     // Fails the listing once the walk is well under way.
     const auto failAt = [this](int listing) {
-        auto timer = std::make_unique<QTimer>();
-        QObject::connect(timer.get(), &QTimer::timeout, [this, listing, raw = timer.get()] {
-            if (Listings() >= listing) {
-                raw->stop();
-                Large->Faults().InjectResult(BrowseAreas, E_FAIL, 1);
-            }
-        });
-        timer->start(0);
-        return timer;
+        return AfterListings(listing,
+                             [this] { Large->Faults().InjectResult(BrowseAreas, E_FAIL, 1); });
     };
     TZelkSelectAreaDlg dialog;
     dialog.SetBrowser(Browser());
@@ -206,22 +218,26 @@ TEST_F(SelAreaDlgLargePlant, TheWholeTreeIsReadWithProgressAndModally) {
 TEST_F(SelAreaDlgLargePlant, ClosingTheWindowOrCancellingTheProgressStopsTheWalk) {
     for (bool viaProgress : {false, true}) {
         Large->Faults().ClearCalls();
-        const auto act = WhenShown<TZelkSelectAreaDlg>([&](TZelkSelectAreaDlg* dialog) {
-            dialog->SetProgressDelay(0);
-            auto* poll = new QTimer(dialog);
-            QObject::connect(poll, &QTimer::timeout, dialog, [&, dialog, poll] {
-                if (Listings() < 100)
-                    return;
-                poll->stop();
-                if (!viaProgress) {
-                    Child<QPushButton>(dialog, "bCancel")->click();
-                    return;
-                }
-                for (auto* progress : dialog->findChildren<QProgressDialog*>())
-                    progress->cancel();
-            });
-            poll->start(0);
-        });
+        const auto quickProgress = WhenShown<TZelkSelectAreaDlg>(
+            [](TZelkSelectAreaDlg* dialog) { dialog->SetProgressDelay(0); });
+        const auto stop =
+            AfterListings(100, std::function<bool()>([viaProgress] {
+                              for (QWidget* window : QApplication::topLevelWidgets()) {
+                                  auto* dialog = qobject_cast<TZelkSelectAreaDlg*>(window);
+                                  if (!dialog || !dialog->isVisible())
+                                      continue;
+                                  if (!viaProgress) {
+                                      Child<QPushButton>(dialog, "bCancel")->click();
+                                      return true;
+                                  }
+                                  // The progress window may not be up yet.
+                                  for (auto* progress : dialog->findChildren<QProgressDialog*>()) {
+                                      progress->cancel();
+                                      return true;
+                                  }
+                              }
+                              return false;
+                          }));
         QStringList chosen{QStringLiteral("Plant1")};
         EXPECT_FALSE(SelectAreas(Browser(), chosen)) << "via progress " << viaProgress;
         EXPECT_EQ(chosen, QStringList{"Plant1"});
@@ -234,14 +250,7 @@ TEST_F(SelAreaDlgLargePlant, TheServerGoingAwayStopsTheWalkWithoutTouchingIt) {
     TZelkSelectAreaDlg dialog;
     dialog.SetBrowser(Browser());
     dialog.SetSelected({QStringLiteral("Plant3")});
-    QTimer disconnect;
-    QObject::connect(&disconnect, &QTimer::timeout, [&] {
-        if (Listings() >= 100) {
-            disconnect.stop();
-            LargeServer.Disconnect();
-        }
-    });
-    disconnect.start(0);
+    const auto disconnect = AfterListings(100, [this] { LargeServer.Disconnect(); });
     dialog.FormShow();
     EXPECT_FALSE(LargeServer.Active());
     EXPECT_EQ(Child<QListWidget>(&dialog, "SrcList")->count(), 0) << "nothing half read";
@@ -254,14 +263,7 @@ TEST_F(SelAreaDlgLargePlant, TheServerGoingAwayStopsTheWalkWithoutTouchingIt) {
     Large->Faults().ClearCalls();
     TZelkSelectAreaDlg second;
     second.SetBrowser(owned->Browser());
-    QTimer destroy;
-    QObject::connect(&destroy, &QTimer::timeout, [&] {
-        if (Listings() >= 100) {
-            destroy.stop();
-            owned.reset();
-        }
-    });
-    destroy.start(0);
+    const auto destroy = AfterListings(100, [&] { owned.reset(); });
     second.FormShow();
     EXPECT_EQ(owned, nullptr);
     EXPECT_EQ(second.Browser(), nullptr);
@@ -271,14 +273,7 @@ TEST_F(SelAreaDlgLargePlant, TheServerGoingAwayStopsTheWalkWithoutTouchingIt) {
 
 TEST_F(SelAreaDlgLargePlant, TheWindowsParentDestroyedDuringTheWalk) {
     auto* parent = new QWidget;
-    QTimer destroy;
-    QObject::connect(&destroy, &QTimer::timeout, [&] {
-        if (Listings() >= 100) {
-            destroy.stop();
-            delete parent;
-        }
-    });
-    destroy.start(0);
+    const auto destroy = AfterListings(100, [parent] { delete parent; });
     QStringList chosen{QStringLiteral("Plant1")};
     EXPECT_FALSE(SelectAreas(Browser(), chosen, parent));
     EXPECT_EQ(chosen, QStringList{"Plant1"});

@@ -12,6 +12,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QStringList>
 #include <exception>
 #include <utility>
 
@@ -47,6 +48,19 @@ public:
 private:
     QPointer<TDialog> FDialog;
 };
+
+// Shows a pick list whose right list starts as List; Setup gives the dialog its input.
+// On OK List takes the right list and the result is true; otherwise List stays.
+template <class TDialog, class Setup>
+bool ShowPickList(QStringList& List, QWidget* Parent, Setup&& SetInput) {
+    TOneShowing<TDialog> dialog(Parent);
+    SetInput(*dialog.Get());
+    dialog->SetSelected(List);
+    if (!dialog.Confirmed())
+        return false;
+    List = dialog->Selected();
+    return true;
+}
 
 } // namespace zelk::dialogs
 

@@ -32,6 +32,13 @@ void TZelkPickListDlg::BindControls(const TControls& Controls) {
     connect(FExAllBtn, &QAbstractButton::clicked, this, Guarded([this] { ExcAllBtnClick(); }));
 }
 
+void TZelkPickListDlg::BindDoubleClickMoves() {
+    connect(FSrcList, &QListWidget::itemDoubleClicked, this,
+            Guarded([this] { IncludeBtnClick(); }));
+    connect(FDstList, &QListWidget::itemDoubleClicked, this,
+            Guarded([this] { ExcludeBtnClick(); }));
+}
+
 int TZelkPickListDlg::GetFirstSelection(const QListWidget* List) {
     for (int i = 0; i < List->count(); ++i)
         if (List->item(i)->isSelected())

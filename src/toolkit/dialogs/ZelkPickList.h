@@ -59,6 +59,8 @@ protected:
     };
     // Connects the four move buttons; called once the form is set up.
     void BindControls(const TControls& Controls);
+    // A double-click moves the entry as ">" (left) or "<" (right) does.
+    void BindDoubleClickMoves();
     // The text an entry takes when it leaves the right list.
     virtual QString LeavingDst(const QString& Text) const { return Text; }
     // Fills the left list with Entries, in alphabetical order, leaving out those the

@@ -118,10 +118,7 @@ TZelkSelectAreaDlg::TZelkSelectAreaDlg(QWidget* parent)
     SetDeferredFormShow(true);
     BindControls(
         {ui->SrcList, ui->DstList, ui->IncludeBtn, ui->IncAllBtn, ui->ExcludeBtn, ui->ExAllBtn});
-    connect(ui->SrcList, &QListWidget::itemDoubleClicked, this,
-            Guarded([this] { IncludeBtnClick(); }));
-    connect(ui->DstList, &QListWidget::itemDoubleClicked, this,
-            Guarded([this] { ExcludeBtnClick(); }));
+    BindDoubleClickMoves();
     connect(ui->bOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->bCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -204,11 +201,6 @@ void TZelkSelectAreaDlg::FormShow() {
 }
 
 bool SelectAreas(TZelkEventAreaBrowser* Browser, QStringList& List, QWidget* Parent) {
-    zelk::dialogs::TOneShowing<TZelkSelectAreaDlg> dialog(Parent);
-    dialog->SetBrowser(Browser);
-    dialog->SetSelected(List);
-    if (!dialog.Confirmed())
-        return false;
-    List = dialog->Selected();
-    return true;
+    return zelk::dialogs::ShowPickList<TZelkSelectAreaDlg>(
+        List, Parent, [&](TZelkSelectAreaDlg& dialog) { dialog.SetBrowser(Browser); });
 }

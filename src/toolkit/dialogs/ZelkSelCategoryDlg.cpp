@@ -9,10 +9,7 @@ TZelkSelCatDlg::TZelkSelCatDlg(QWidget* parent)
     SetFixedBorder();
     BindControls(
         {ui->SrcList, ui->DstList, ui->IncludeBtn, ui->IncAllBtn, ui->ExcludeBtn, ui->ExAllBtn});
-    connect(ui->SrcList, &QListWidget::itemDoubleClicked, this,
-            Guarded([this] { IncludeBtnClick(); }));
-    connect(ui->DstList, &QListWidget::itemDoubleClicked, this,
-            Guarded([this] { ExcludeBtnClick(); }));
+    BindDoubleClickMoves();
     connect(ui->bOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -31,11 +28,6 @@ void TZelkSelCatDlg::FormShow() {
 }
 
 bool SelectCategories(TZelkEventServer* Server, QStringList& List, QWidget* Parent) {
-    zelk::dialogs::TOneShowing<TZelkSelCatDlg> dialog(Parent);
-    dialog->SetOPCServer(Server);
-    dialog->SetSelected(List);
-    if (!dialog.Confirmed())
-        return false;
-    List = dialog->Selected();
-    return true;
+    return zelk::dialogs::ShowPickList<TZelkSelCatDlg>(
+        List, Parent, [&](TZelkSelCatDlg& dialog) { dialog.SetOPCServer(Server); });
 }

@@ -197,11 +197,6 @@ void TZelkSelectSourceDlg::SetSelected(const QStringList& Entries) {
 }
 
 bool SelectSources(TZelkEventAreaBrowser* Browser, QStringList& List, QWidget* Parent) {
-    zelk::dialogs::TOneShowing<TZelkSelectSourceDlg> dialog(Parent);
-    dialog->SetBrowser(Browser);
-    dialog->SetSelected(List);
-    if (!dialog.Confirmed())
-        return false;
-    List = dialog->Selected();
-    return true;
+    return zelk::dialogs::ShowPickList<TZelkSelectSourceDlg>(
+        List, Parent, [&](TZelkSelectSourceDlg& dialog) { dialog.SetBrowser(Browser); });
 }
