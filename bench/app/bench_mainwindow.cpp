@@ -1,5 +1,6 @@
 // The main window's rebuild of its alarm list (FillEventList) for 1,000, 10,000 and
-// 100,000 events, offscreen, and the same rebuild followed by the paint it causes.
+// 100,000 events, offscreen, and the same rebuild followed by the paint it causes; the
+// rebuild with a find text; the export of 100,000 events to CSV and to JSON lines.
 //
 //   QT_QPA_PLATFORM=offscreen build/default/bench/bench_mainwindow
 
@@ -9,6 +10,7 @@
 #include "objbase.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTreeView>
 #include <benchmark/benchmark.h>
 
@@ -66,6 +68,33 @@ BENCHMARK(BM_FillEventListAndPaint)
     ->Arg(10'000)
     ->Arg(100'000)
     ->Unit(benchmark::kMillisecond);
+
+// A find text that one event in a hundred matches, by source.
+void BM_FillEventListWithFind(benchmark::State& state) {
+    TMainForm window;
+    window.show();
+    FillEvents(*window.ZelkEventServer1(), static_cast<int>(state.range(0)));
+    window.SetFindText(QStringLiteral("area7.tank"));
+    for (auto _ : state)
+        window.FillEventList();
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_FillEventListWithFind)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+void BM_ExportList(benchmark::State& state) {
+    TMainForm window;
+    window.show();
+    FillEvents(*window.ZelkEventServer1(), 100'000);
+    window.FillEventList();
+    QTemporaryDir folder;
+    const QString file =
+        folder.filePath(state.range(0) ? QStringLiteral("list.jsonl") : QStringLiteral("list.csv"));
+    for (auto _ : state)
+        window.ExportList(file);
+    state.SetItemsProcessed(state.iterations() * 100'000);
+    state.SetLabel(state.range(0) ? "JSON lines" : "CSV");
+}
+BENCHMARK(BM_ExportList)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

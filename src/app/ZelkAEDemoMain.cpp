@@ -415,7 +415,8 @@ void TMainForm::FillEventList() {
         SelectRow(matched);
     } else if (FModel->rowCount() > 0) {
         SelectRow(0);
-        if (view->isVisible() && view->isEnabled())
+        // Not while the operator types a find text, which narrows the rows as it goes.
+        if (view->isVisible() && view->isEnabled() && !ui->FindEdit->hasFocus())
             view->setFocus();
     } else {
         ListView1Change();

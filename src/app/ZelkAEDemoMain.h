@@ -15,6 +15,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QStringMatcher>
 #include <array>
 #include <functional>
 #include <memory>
@@ -69,6 +70,14 @@ public:
     // Called when the window closes, after the component has disconnected.
     void SaveSettings();
     QString SettingsFolder() const { return FSettingsFolder; }
+
+    // File -> "Export list...": asks for a file, then exports.
+    void ExportList1Click();
+    // Writes the events of the rows shown, in their order, to FileName: JSON lines for
+    // ".jsonl", CSV otherwise. False when the operator cancelled; raises on failure.
+    bool ExportList(const QString& FileName);
+    // The file dialog of the export: the chosen file name, or empty. Replaceable for tests.
+    std::function<QString()> ExportFileQuery;
 
     // The input box of "Acknowledge with Comment...": true with the entered text on OK.
     // Replaceable, so that tests can answer it.
@@ -134,7 +143,6 @@ private:
     void FillServerPage();
     void SetUpViewAndStatusBar();
 
-
     std::unique_ptr<Ui::TMainForm> ui;
     std::unique_ptr<TZelkEventServer> FServer;
     TZelkAlarmListModel* FModel = nullptr;
@@ -143,6 +151,7 @@ private:
     bool FFillPending = false;
     QString FSettingsFolder;
     QString FFindText;
+    QStringMatcher FFindMatcher;
     TTimeDisplay FTimeDisplay = TTimeDisplay::Local;
     int FShownEvents = 0;
     // Notifications counted per second over the last ten seconds, and in the current one.

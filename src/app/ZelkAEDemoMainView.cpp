@@ -5,11 +5,15 @@
 #include "ZelkAE.h"
 #include "ZelkAEDemoMain.h"
 #include "ZelkAlarmListModel.h"
+#include "ZelkListExport.h"
 #include "ui_ZelkAEDemoMain.h"
 
 #include <QActionGroup>
+#include <QApplication>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -29,6 +33,13 @@ QString PropertyOfLine(const QString& line) {
 } // namespace
 
 void TMainForm::SetUpViewAndStatusBar() {
+    ExportFileQuery = [this] {
+        return QFileDialog::getSaveFileName(
+            this, QStringLiteral("Export list"), QStringLiteral("alarms.csv"),
+            QStringLiteral("CSV files (*.csv);;JSON lines (*.jsonl)"));
+    };
+    connect(ui->ExportList1, &QAction::triggered, this,
+            [this] { Guarded([&] { ExportList1Click(); }); });
     ui->ListView1->header()->setSectionsClickable(true);
     connect(ui->ListView1->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { Guarded([&] { HeaderClick(column); }); });
@@ -73,19 +84,44 @@ void TMainForm::SetUpViewAndStatusBar() {
     UpdateStatusBar();
 }
 
+void TMainForm::ExportList1Click() {
+    const QString fileName = ExportFileQuery ? ExportFileQuery() : QString();
+    if (!fileName.isEmpty())
+        ExportList(fileName);
+}
+
+bool TMainForm::ExportList(const QString& FileName) {
+    // The records are taken in one go, before anything else can run: the rows and the
+    // events behind them may change once the progress window lets the event loop turn.
+    std::vector<TZelkEventRecord> records;
+    records.reserve(static_cast<std::size_t>(FModel->rowCount()));
+    for (int row = 0; row < FModel->rowCount(); ++row)
+        if (const TZelkEvent* event = EventOfItem(row))
+            records.push_back(TZelkEventRecord::FromEvent(*event));
+    QProgressDialog progress(QStringLiteral("Exporting %1 events...").arg(records.size()),
+                             QStringLiteral("Cancel"), 0, static_cast<int>(records.size()), this);
+    progress.setWindowTitle(QStringLiteral("Export list"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    return ExportRecords(FileName, ExportFormatOfFile(FileName), records, [&](int written) {
+        progress.setValue(written);
+        QApplication::processEvents();
+        return !progress.wasCanceled();
+    });
+}
+
 void TMainForm::SetFindText(const QString& Text) {
     if (Text == FFindText)
         return;
     FFindText = Text;
+    FFindMatcher = QStringMatcher(Text, Qt::CaseInsensitive);
     if (ui->FindEdit->text() != Text)
         ui->FindEdit->setText(Text);
     FillEventList();
 }
 
 bool TMainForm::MatchesFind(TZelkEvent* Event, QHash<int, QString>& Categories) const {
-    const auto has = [this](const QString& text) {
-        return text.contains(FFindText, Qt::CaseInsensitive);
-    };
+    const auto has = [this](const QString& text) { return FFindMatcher.indexIn(text) >= 0; };
     if (has(Event->Source()) || has(Event->Msg()) || has(Event->ConditionName()) ||
         has(Event->SubconditionName()))
         return true;

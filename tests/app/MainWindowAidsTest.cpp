@@ -4,6 +4,7 @@
 #include "MainWindowTestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -52,6 +53,13 @@ TEST_F(MainWindowTest, FindNarrowsTheRowsAndEscapeBringsThemBack) {
     ASSERT_EQ(FWindow->ListModel()->rowCount(), 1);
     EXPECT_EQ(FWindow->SelectedRow(), 0);
     EXPECT_EQ(FWindow->SelectedEventID(), FWindow->EventOfItem(0)->ID());
+    // Typing in the field keeps the focus there, even when the selected row goes.
+    QApplication::setActiveWindow(FWindow.get());
+    find->setFocus();
+    ASSERT_TRUE(zelk::test::WaitUntil([&] { return find->hasFocus(); }));
+    find->setText(QStringLiteral("TankFarm"));
+    EXPECT_EQ(FWindow->ListModel()->rowCount(), 2);
+    EXPECT_TRUE(find->hasFocus());
     FWindow->SetFindText(QStringLiteral("no such thing"));
     EXPECT_EQ(FWindow->ListModel()->rowCount(), 0);
     EXPECT_EQ(StatusText(*FWindow, "StatusEvents"), QStringLiteral("0 of 3 shown"));
