@@ -106,6 +106,8 @@ void TZelkEvSortDlg::bOkClick() {
 }
 
 bool ShowEventSortDlg(TZelkEventServer* Server, QWidget* Parent) {
+    if (!Server)
+        return false;
     zelk::dialogs::TOneShowing<TZelkEvSortDlg> dialog(Parent);
     QStringList keys = Server->EventlistSort();
     keys.removeAll(QStringLiteral("none"));

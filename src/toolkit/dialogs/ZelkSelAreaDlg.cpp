@@ -160,6 +160,10 @@ bool TZelkSelectAreaDlg::WalkStep(int Collected) {
 }
 
 void TZelkSelectAreaDlg::FormShow() {
+    // Shown again while its walk runs (the walk lets messages through): the running walk
+    // fills the list.
+    if (FWalking)
+        return;
     ui->SrcList->clear();
     if (ServerActive(FBrowser)) {
         ui->pInfo->hide();
