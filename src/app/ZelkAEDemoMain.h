@@ -51,7 +51,8 @@ public:
     TZelkAlarmListModel* ListModel() const noexcept { return FModel; }
     QTreeView* ListView1() const;
 
-    // Connects to Server on Computer (empty: this computer) as the connect command does.
+    // Connects to Server on Computer (empty: this computer) as the connect command does
+    // after its dialog.
     void ConnectTo(const QString& Server, const QString& Computer);
 
     // ---- beyond the alarm list's own rules ----
@@ -88,7 +89,15 @@ public:
     void FormShow();
     void FormResize();
     void FormDestroy();
+    // Chooses a server in the server selection dialog; on OK the list is emptied, the
+    // freeze lifted and the component activated.
     void Connect1Click();
+    void SortListBy1Click();
+    void SetFilter1Click();
+    // The state of the selected row's condition in the condition state dialog; nothing
+    // for no row, the placeholder row, or a server without information.
+    void bCondStateClick();
+    void ListView1DblClick();
     void Disconnect1Click();
     void Exit1Click();
     void Refresh1Click();
