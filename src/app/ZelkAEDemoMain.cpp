@@ -45,6 +45,7 @@ TMainForm::TMainForm(QWidget* parent, const QString& SettingsFolder)
     FormCreate();
     ConnectControls();
     SetUpViewAndStatusBar();
+    SetUpJournal();
     if (!FSettingsFolder.isEmpty())
         LoadSettings();
 }

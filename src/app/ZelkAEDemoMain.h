@@ -27,7 +27,9 @@ class QTreeView;
 class TComponent;
 class TZelkAlarmListModel;
 class TZelkEvent;
+class TZelkEventJournal;
 class TZelkEventServer;
+class TZelkHistoryPage;
 
 namespace Ui {
 class TMainForm;
@@ -79,6 +81,17 @@ public:
     bool ExportList(const QString& FileName);
     // The file dialog of the export: the chosen file name, or empty. Replaceable for tests.
     std::function<QString()> ExportFileQuery;
+
+    // The journal every notification and operator action goes to: a URL (sqlite:FILE,
+    // postgresql://...), empty for none. A bad URL raises and leaves the journal as it was.
+    void SetJournalUrl(const QString& Url);
+    QString JournalUrl() const;
+    TZelkEventJournal* Journal() const noexcept { return FJournal; }
+    TZelkHistoryPage* HistoryPage() const noexcept { return FHistory; }
+    // File -> "Journal...": asks where the journal goes.
+    void Journal1Click();
+    // The input box of "Journal...": true with the entered URL on OK. Replaceable.
+    std::function<bool(QString& Url)> JournalQuery;
 
     // The input box of "Acknowledge with Comment...": true with the entered text on OK.
     // Replaceable, so that tests can answer it.
@@ -151,6 +164,7 @@ private:
     void CountNotificationsSecond();
     void FillServerPage();
     void SetUpViewAndStatusBar();
+    void SetUpJournal();
 
     std::unique_ptr<Ui::TMainForm> ui;
     std::unique_ptr<TZelkEventServer> FServer;
@@ -173,4 +187,7 @@ private:
     QLabel* FStatusEvents = nullptr;
     QLabel* FStatusRate = nullptr;
     bool FSettingsSaved = false;
+    TZelkEventJournal* FJournal = nullptr;
+    TZelkHistoryPage* FHistory = nullptr;
+    QLabel* FStatusJournal = nullptr;
 };

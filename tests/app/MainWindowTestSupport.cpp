@@ -13,6 +13,8 @@
 namespace zelk::apptest {
 
 void MainWindowTest::SetUp() {
+    FOldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", FDataHome.path().toLocal8Bit());
     FRegistry = std::make_unique<zelk::testing::TScopedConnectionRegistry>();
     RegisterZelkCOMLink();
     FSim = std::make_unique<zelk::aesim::TScopedAESimulator>();
@@ -32,6 +34,10 @@ void MainWindowTest::TearDown() {
     SetShowExceptionHandler(FPreviousHandler);
     FSim.reset();
     FRegistry.reset();
+    if (FOldDataHome.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", FOldDataHome);
 }
 
 void MainWindowTest::ConnectWindow() {

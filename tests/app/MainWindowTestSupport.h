@@ -11,6 +11,7 @@
 #include "ZelkAlarmListModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QTemporaryDir>
 #include <QTreeView>
 #include <functional>
 #include <gtest/gtest.h>
@@ -48,6 +49,9 @@ protected:
     // The simulator's recorded AckCondition calls.
     QStringList AckCalls() const;
 
+    // The user's data folder, where a window keeps its journal by default, is the test's.
+    QTemporaryDir FDataHome;
+    QByteArray FOldDataHome;
     std::unique_ptr<zelk::testing::TScopedConnectionRegistry> FRegistry;
     std::unique_ptr<zelk::aesim::TScopedAESimulator> FSim;
     std::unique_ptr<TMainForm> FWindow;
