@@ -19,6 +19,11 @@ void TMainForm::SetUpJournal() {
     FHistory->setObjectName(QStringLiteral("TabHistory"));
     FHistory->JournalUrl = [this] { return JournalUrl(); };
     ui->PageControl1->addTab(FHistory, QStringLiteral("History"));
+    // The page shows the journal as it is when the operator turns to it.
+    connect(ui->PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (ui->PageControl1->widget(index) == FHistory)
+            FHistory->RefreshClick();
+    });
 
     auto* journalItem = new QAction(QStringLiteral("Journal..."), this);
     journalItem->setObjectName(QStringLiteral("Journal1"));
