@@ -53,33 +53,28 @@ void TZelkJournalModel::Clear() {
 }
 
 void TZelkJournalModel::ShowNotifications(const QString& Url, const TZelkJournalFilter& Filter) {
-    Clear();
-    beginResetModel();
-    FActions = false;
     FFilter = Filter;
-    try {
-        FReader = std::make_unique<TZelkJournalReader>(Url);
-        FAtEnd = !ReadPage(FNotifications, FActionRows);
-    } catch (...) {
-        FReader.reset();
-        FAtEnd = true;
-        endResetModel();
-        throw;
-    }
-    endResetModel();
+    Show(Url, false);
 }
 
 void TZelkJournalModel::ShowActions(const QString& Url, const TZelkActionFilter& Filter) {
-    Clear();
-    beginResetModel();
-    FActions = true;
     FActionFilter = Filter;
+    Show(Url, true);
+}
+
+void TZelkJournalModel::Show(const QString& Url, bool Actions) {
+    beginResetModel();
+    FNotifications.clear();
+    FActionRows.clear();
+    FActions = Actions;
+    FAtEnd = true;
     try {
         FReader = std::make_unique<TZelkJournalReader>(Url);
         FAtEnd = !ReadPage(FNotifications, FActionRows);
     } catch (...) {
         FReader.reset();
-        FAtEnd = true;
+        FNotifications.clear();
+        FActionRows.clear();
         endResetModel();
         throw;
     }

@@ -36,6 +36,8 @@ public:
     void fetchMore(const QModelIndex& parent) override;
 
 private:
+    // Reads the first page of the kind asked for with the filter already set.
+    void Show(const QString& Url, bool Actions);
     // Reads the page after the rows held into the list of the kind shown; false when the
     // journal has no more rows.
     bool ReadPage(std::vector<TZelkJournalNotification>& Notifications,
