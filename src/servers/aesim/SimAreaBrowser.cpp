@@ -32,28 +32,30 @@ QString Quoted(LPCWSTR text) {
 TSimAreaBrowser::TSimAreaBrowser(ComPtr<IUnknown> server, ISimCatalog& catalog, TSimFaults& faults)
     : FServer(std::move(server)), FCatalog(catalog), FFaults(faults) {}
 
-TSimAreaBrowser::TTree TSimAreaBrowser::Tree() const {
-    TTree tree;
-    // Adds `area` after the areas above it, each once.
-    auto addArea = [&tree](const QString& area) {
-        QStringList missing;
-        for (QString a = area; !a.isEmpty() && !tree.AreaSet.contains(a); a = Parent(a))
-            missing.prepend(a);
-        for (const QString& a : missing) {
-            tree.AreaSet.insert(a);
-            tree.Areas << a;
+const TSimAreaBrowser::TTree& TSimAreaBrowser::Tree() const {
+    std::call_once(FTreeOnce, [this] {
+        TTree& tree = FTree;
+        // Adds `area` after the areas above it, each once.
+        auto addArea = [&tree](const QString& area) {
+            QStringList missing;
+            for (QString a = area; !a.isEmpty() && !tree.AreaSet.contains(a); a = Parent(a))
+                missing.prepend(a);
+            for (const QString& a : missing) {
+                tree.AreaSet.insert(a);
+                tree.ChildAreas[Parent(a)].append(a);
+            }
+        };
+        for (const QString& area : FCatalog.AreaNames())
+            addArea(area);
+        for (const QString& source : FCatalog.SourceNames()) {
+            if (tree.SourceSet.contains(source))
+                continue;
+            addArea(Parent(source));
+            tree.SourceSet.insert(source);
+            tree.ChildSources[Parent(source)].append(source);
         }
-    };
-    for (const QString& area : FCatalog.AreaNames())
-        addArea(area);
-    for (const QString& source : FCatalog.SourceNames()) {
-        if (tree.SourceSet.contains(source))
-            continue;
-        addArea(Parent(source));
-        tree.SourceSet.insert(source);
-        tree.Sources << source;
-    }
-    return tree;
+    });
+    return FTree;
 }
 
 QString TSimAreaBrowser::Position() const {
@@ -121,14 +123,14 @@ HRESULT TSimAreaBrowser::BrowseOPCAreas(OPCAEBROWSETYPE dwBrowseFilterType,
                            .arg(QString::number(dwBrowseFilterType), Quoted(szFilterCriteria)));
         if (dwBrowseFilterType != OPC_AREA && dwBrowseFilterType != OPC_SOURCE)
             return E_INVALIDARG;
-        const TTree tree = Tree();
+        const TTree& tree = Tree();
         const QString position = Position();
         const QString filter = zelk::com::ToQString(szFilterCriteria);
         const TSimWildcard pattern(filter);
         QStringList names;
-        for (const QString& name : dwBrowseFilterType == OPC_AREA ? tree.Areas : tree.Sources) {
-            if (Parent(name) != position)
-                continue;
+        for (const QString& name :
+             (dwBrowseFilterType == OPC_AREA ? tree.ChildAreas : tree.ChildSources)
+                 .value(position)) {
             const QString leaf = Leaf(name);
             if (filter.isEmpty() || pattern.Matches(leaf))
                 names << leaf;
@@ -149,7 +151,7 @@ HRESULT TSimAreaBrowser::Qualify(LPCWSTR name, bool area, LPWSTR* qualified) {
         if (!name)
             return E_INVALIDARG;
         const QString target = Child(name);
-        const TTree tree = Tree();
+        const TTree& tree = Tree();
         if (target.isNull() || !(area ? tree.AreaSet : tree.SourceSet).contains(target))
             return E_INVALIDARG;
         *qualified = zelk::com::TaskStrFromQString(target);

@@ -15,6 +15,7 @@
 #include "comobject.h"
 #include "opc_ae.h"
 
+#include <QHash>
 #include <QSet>
 #include <mutex>
 
@@ -44,14 +45,16 @@ public:
 
 private:
     struct TTree {
-        QStringList Areas; // qualified, catalog order, each once
-        QSet<QString> AreaSet;
-        QStringList Sources;
+        QSet<QString> AreaSet; // qualified
         QSet<QString> SourceSet;
+        // The qualified names right below each area ("" the root), in catalog order.
+        QHash<QString, QStringList> ChildAreas;
+        QHash<QString, QStringList> ChildSources;
     };
 
-    // Asked anew from the catalog on every call, with no lock held.
-    TTree Tree() const;
+    // Read from the catalog at the first call, whose names are fixed for the server's
+    // life; a plant of thousands of areas is then browsed without a walk per call.
+    const TTree& Tree() const;
     QString Position() const;
     // `name` as a child of the position, or a null string when it cannot be one.
     QString Child(LPCWSTR name) const;
@@ -62,6 +65,8 @@ private:
     TSimFaults& FFaults;            // the server class's; outlives every server object
     mutable std::mutex FMutex;
     QString FPosition; // guarded by FMutex
+    mutable std::once_flag FTreeOnce;
+    mutable TTree FTree; // written once, under FTreeOnce
 };
 
 } // namespace zelk::aesim

@@ -14,11 +14,17 @@ constexpr std::chrono::milliseconds FloodInterval{5};
 // What the flood makes per turn when it has no rate to keep.
 constexpr int FloodBurst = 500;
 
+TSimPlantModel PlantModelOf(const TSimClassOptions& options) {
+    if (options.PlantSize.IsDefault())
+        return DefaultPlantModel();
+    return GeneratedPlantModel(options.PlantSize.Areas, options.PlantSize.Sources, options.Seed);
+}
+
 } // namespace
 
 TSimEngine::TSimEngine(TSimClassOptions options)
     : FOptions(std::move(options)), FClock(FOptions.Clock == TSimClockMode::Manual),
-      FPlant(DefaultPlantModel(), FOptions.Seed, FClock), FFlood(FOptions.Flood),
+      FPlant(PlantModelOf(FOptions), FOptions.Seed, FClock), FFlood(FOptions.Flood),
       FFloodRate(FOptions.FloodRate) {}
 
 TSimEngine::~TSimEngine() {

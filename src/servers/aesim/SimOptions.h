@@ -31,6 +31,16 @@ struct TSimCapabilities {
     std::optional<DWORD> FailingConditionNamesCategory{};
 };
 
+// The size of a generated plant: process areas (the root areas among them) and sources,
+// each source with one or two conditions. Both 0 keep the default plant. The layout
+// depends only on the size and the class's Seed: the same size gives the same plant.
+struct TSimPlantSize {
+    int Areas = 0;
+    int Sources = 0;
+
+    bool IsDefault() const noexcept { return Areas <= 0 && Sources <= 0; }
+};
+
 enum class TSimClockMode {
     Manual,   // time moves only when the test says so; no thread of its own
     RealTime, // the simulator's own thread runs the plant at StepInterval
@@ -44,6 +54,8 @@ struct TSimClassOptions {
     TSimCapabilities Capabilities{};
     // The seed of the process simulation: the same seed, the same plant history.
     std::uint32_t Seed = 1;
+    // The default plant, or a generated one of this size.
+    TSimPlantSize PlantSize{};
     TSimClockMode Clock = TSimClockMode::Manual;
     // Simulated time of one process step (both modes).
     int StepIntervalMs = 250;

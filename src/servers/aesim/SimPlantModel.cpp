@@ -45,8 +45,6 @@ std::vector<TSimCategoryInfo> BuildCategories() {
     };
 }
 
-enum { PvLevel, DvLevel, Cfn, Trip };
-
 std::vector<TSimConditionDef> BuildConditions() {
     return {
         {L("PVLEVEL"),
@@ -75,45 +73,51 @@ std::vector<TSourceSpec> SourceSpecs() {
     const bool ack = true;
     const bool noAck = false;
     return {
-        {"Plant1", "PLC1", "Plant controller", {{Cfn, ack}}},
-        {"Plant1.TankFarm", "LIC201", "Tank farm level control", {{PvLevel, ack}, {DvLevel, ack}}},
-        {"Plant1.TankFarm", "LIC202", "Buffer tank level control", {{PvLevel, ack}}},
-        {"Plant1.TankFarm", "FIC203", "Transfer flow control", {{DvLevel, noAck}}},
-        {"Plant1.TankFarm.Tank 1", "LI101", "Tank 1 level", {{PvLevel, ack}}},
-        {"Plant1.TankFarm.Tank 1", "TI102", "Tank 1 temperature", {{PvLevel, ack}}},
-        {"Plant1.TankFarm.Tank 1", "P101", "Tank 1 outlet pump", {{Cfn, ack}, {Trip, ack}}},
-        {"Plant1.TankFarm.Tank 2", "LI111", "Tank 2 level", {{PvLevel, ack}}},
-        {"Plant1.TankFarm.Tank 2", "TI112", "Tank 2 temperature", {{PvLevel, noAck}}},
-        {"Plant1.TankFarm.Tank 2", "P111", "Tank 2 outlet pump", {{Cfn, ack}, {Trip, ack}}},
+        {"Plant1", "PLC1", "Plant controller", {{DefCfn, ack}}},
+        {"Plant1.TankFarm",
+         "LIC201",
+         "Tank farm level control",
+         {{DefPvLevel, ack}, {DefDvLevel, ack}}},
+        {"Plant1.TankFarm", "LIC202", "Buffer tank level control", {{DefPvLevel, ack}}},
+        {"Plant1.TankFarm", "FIC203", "Transfer flow control", {{DefDvLevel, noAck}}},
+        {"Plant1.TankFarm.Tank 1", "LI101", "Tank 1 level", {{DefPvLevel, ack}}},
+        {"Plant1.TankFarm.Tank 1", "TI102", "Tank 1 temperature", {{DefPvLevel, ack}}},
+        {"Plant1.TankFarm.Tank 1", "P101", "Tank 1 outlet pump", {{DefCfn, ack}, {DefTrip, ack}}},
+        {"Plant1.TankFarm.Tank 2", "LI111", "Tank 2 level", {{DefPvLevel, ack}}},
+        {"Plant1.TankFarm.Tank 2", "TI112", "Tank 2 temperature", {{DefPvLevel, noAck}}},
+        {"Plant1.TankFarm.Tank 2", "P111", "Tank 2 outlet pump", {{DefCfn, ack}, {DefTrip, ack}}},
         {"Plant1.Reactor Area",
          "TIC301",
          "Reactor temperature control",
-         {{PvLevel, ack}, {DvLevel, ack}}},
+         {{DefPvLevel, ack}, {DefDvLevel, ack}}},
         {"Plant1.Reactor Area",
          "PIC302",
          "Reactor pressure control",
-         {{PvLevel, ack}, {DvLevel, ack}}},
+         {{DefPvLevel, ack}, {DefDvLevel, ack}}},
         {"Plant1.Reactor Area.Reactor 1",
          "TI311",
          "Reactor 1 jacket temperature",
-         {{PvLevel, ack}}},
+         {{DefPvLevel, ack}}},
         {"Plant1.Reactor Area.Reactor 1",
          "AI312",
          "Reactor 1 oxygen analyser",
-         {{PvLevel, ack}, {DvLevel, noAck}}},
-        {"Plant1.Reactor Area.Reactor 1", "XV313", "Reactor 1 feed valve", {{Cfn, ack}}},
-        {"Plant1.Reactor Area.Reactor 1", "M314", "Reactor 1 agitator", {{Trip, ack}, {Cfn, ack}}},
+         {{DefPvLevel, ack}, {DefDvLevel, noAck}}},
+        {"Plant1.Reactor Area.Reactor 1", "XV313", "Reactor 1 feed valve", {{DefCfn, ack}}},
+        {"Plant1.Reactor Area.Reactor 1",
+         "M314",
+         "Reactor 1 agitator",
+         {{DefTrip, ack}, {DefCfn, ack}}},
         {"Plant1.Utilities.Cooling Water",
          "TI401",
          "Cooling water supply temperature",
-         {{PvLevel, ack}, {DvLevel, ack}}},
-        {"Plant1.Utilities.Cooling Water", "FI402", "Cooling water flow", {{DvLevel, noAck}}},
-        {"Plant1.Utilities.Cooling Water", "P403", "Cooling water pump", {{Trip, ack}}},
+         {{DefPvLevel, ack}, {DefDvLevel, ack}}},
+        {"Plant1.Utilities.Cooling Water", "FI402", "Cooling water flow", {{DefDvLevel, noAck}}},
+        {"Plant1.Utilities.Cooling Water", "P403", "Cooling water pump", {{DefTrip, ack}}},
         {"Plant1.Utilities.Steam",
          "PI411",
          "Steam header pressure",
-         {{PvLevel, ack}, {DvLevel, ack}}},
-        {"Plant1.Utilities.Steam", "FIC412", "Steam flow control", {{DvLevel, ack}}},
+         {{DefPvLevel, ack}, {DefDvLevel, ack}}},
+        {"Plant1.Utilities.Steam", "FIC412", "Steam flow control", {{DefDvLevel, ack}}},
     };
 }
 
@@ -141,14 +145,20 @@ int TSimPlantModel::FindCondition(const QString& name) const {
 }
 
 int TSimPlantModel::FindSource(const QString& name) const {
-    for (std::size_t i = 0; i < Sources.size(); ++i)
-        if (Sources[i].Name == name)
-            return static_cast<int>(i);
-    return -1;
+    return FSourceIndex.value(name, -1);
 }
 
 bool TSimPlantModel::HasArea(const QString& name) const {
-    return Areas.contains(name);
+    return FAreaSet.contains(name);
+}
+
+void TSimPlantModel::IndexNames() {
+    FSourceIndex.clear();
+    FSourceIndex.reserve(static_cast<qsizetype>(Sources.size()));
+    // The first of two equal names wins, as a walk from the front would find it.
+    for (std::size_t i = Sources.size(); i-- > 0;)
+        FSourceIndex.insert(Sources[i].Name, static_cast<int>(i));
+    FAreaSet = QSet<QString>(Areas.begin(), Areas.end());
 }
 
 QStringList TSimPlantModel::AreasOf(int source) const {
@@ -169,10 +179,15 @@ int TSimPlantModel::FindSourceCondition(int source, const QString& condition) co
     return -1;
 }
 
-TSimPlantModel DefaultPlantModel() {
+TSimPlantModel EmptyPlantModel() {
     TSimPlantModel model;
     model.Categories = BuildCategories();
     model.Conditions = BuildConditions();
+    return model;
+}
+
+TSimPlantModel DefaultPlantModel() {
+    TSimPlantModel model = EmptyPlantModel();
     model.Areas = QStringList{L("Plant1"),
                               L("Plant1.TankFarm"),
                               L("Plant1.TankFarm.Tank 1"),
@@ -190,7 +205,7 @@ TSimPlantModel DefaultPlantModel() {
         source.Description = L(definition.Description);
         source.Conditions = definition.Conditions;
         for (const TSimSourceConditionDef& condition : source.Conditions)
-            if (condition.Definition == PvLevel || condition.Definition == DvLevel)
+            if (condition.Definition == DefPvLevel || condition.Definition == DefDvLevel)
                 source.HasSignal = true;
         if (source.HasSignal) {
             // Spread the starting values a little so the sources do not move in step.
@@ -200,6 +215,7 @@ TSimPlantModel DefaultPlantModel() {
         }
         model.Sources.push_back(std::move(source));
     }
+    model.IndexNames();
     return model;
 }
 

@@ -6,8 +6,11 @@
 
 #include "SimCatalog.h"
 
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <vector>
 
 namespace zelk::aesim {
@@ -39,6 +42,9 @@ enum : DWORD {
     CatDeviation = 301,
     CatDiscrete = 302,
 };
+
+// The condition definitions of every plant, by their index in TSimPlantModel::Conditions.
+enum : int { DefPvLevel, DefDvLevel, DefCfn, DefTrip };
 
 struct TSimSubConditionDef {
     QString Name;
@@ -97,10 +103,29 @@ struct TSimPlantModel {
     QStringList AreasOf(int source) const;
     // The index of `condition` among the source's conditions, or -1.
     int FindSourceCondition(int source, const QString& condition) const;
+    // Builds the look-ups of FindSource and HasArea; every builder calls it last, so that
+    // a plant of many thousand sources answers by name without a walk.
+    void IndexNames();
+
+private:
+    QHash<QString, int> FSourceIndex;
+    QSet<QString> FAreaSet;
 };
+
+// The categories and condition definitions of every plant, without areas or sources.
+TSimPlantModel EmptyPlantModel();
 
 // The default plant: deterministic, three area levels below the root areas, about
 // twenty sources and thirty conditions.
 TSimPlantModel DefaultPlantModel();
+
+// A generated plant of `areas` process areas (root areas "Plant1", "Plant2"... with units,
+// sections, lines and cells below, at most five levels deep) and `sources` sources spread
+// over them, each a level, temperature, flow or pressure loop, a pump, a valve or a motor
+// with the default plant's conditions (about 1.4 per source). Deterministic for the three
+// arguments. Both counts are taken between 1 and their maximum.
+inline constexpr int MaxGeneratedAreas = 100'000;
+inline constexpr int MaxGeneratedSources = 200'000;
+TSimPlantModel GeneratedPlantModel(int areas, int sources, std::uint32_t seed);
 
 } // namespace zelk::aesim
