@@ -13,15 +13,6 @@ void CheckIndex(qint64 Index, std::size_t Count) {
         throw EListError::IndexOutOfBounds(Index);
 }
 
-// Removes the addresses in Gone (sorted) from List, without following any of them.
-void RemoveAddresses(std::vector<TZelkEvent*>& List, const std::vector<TZelkEvent*>& Gone) {
-    List.erase(std::remove_if(List.begin(), List.end(),
-                              [&Gone](TZelkEvent* event) {
-                                  return std::binary_search(Gone.begin(), Gone.end(), event);
-                              }),
-               List.end());
-}
-
 } // namespace
 
 void TZelkEvents::DiscardPrevious(TZelkEventServer* Server, std::unique_ptr<TZelkEvent> Previous) {
@@ -37,7 +28,10 @@ TZelkEvents::TZelkEvents() : FKeyCollator(zelk::ae::MakeCollator(Qt::CaseInsensi
 TZelkEvents::~TZelkEvents() {
     ClearView();
     for (const TEntry& entry : FEntries)
-        UnlinkEntry(entry.Event);
+        if (auto* link = entry.Event->FLinks.Find(this)) {
+            link->Entries = 0;
+            entry.Event->FLinks.ReleaseIfUnused(this);
+        }
 }
 
 // ---- merging ----
@@ -45,7 +39,6 @@ TZelkEvents::~TZelkEvents() {
 void TZelkEvents::AddEvent(TZelkEvent* Event) {
     if (!Event)
         throw EListError(QStringLiteral("Event is nil"));
-    FViewCurrent = false;
     int index = 0;
     if (!FindExact(Event->Key(), index)) {
         QCollatorSortKey sortKey = FKeyCollator.sortKey(Event->Key());
@@ -59,6 +52,7 @@ void TZelkEvents::AddEvent(TZelkEvent* Event) {
                 FEntries.erase(FEntries.begin() + index);
                 throw;
             }
+            JoinView(Event, FEntries[static_cast<std::size_t>(index)].SortKey);
             return;
         }
         FKeyHints.insert(FEntries[static_cast<std::size_t>(index)].Key, index);
@@ -77,6 +71,8 @@ void TZelkEvents::AddEvent(TZelkEvent* Event) {
     Event->FLast.reset(older);
     entry.Event = Event;
     UnlinkEntry(older);
+    // The sort values are read with the inherited ID.
+    JoinView(Event, entry.SortKey);
     DiscardPrevious(older->FOPCAEServer, std::move(oldest));
     DiscardPrevious(Event->FOPCAEServer, std::move(displaced));
 }
@@ -93,16 +89,14 @@ TZelkEvent* TZelkEvents::ById(int aId) const {
 int TZelkEvents::Count() const {
     if (FSortBylist.empty())
         return KeyCount();
-    PurgeView();
-    return static_cast<int>(FSortlist.size());
+    return static_cast<int>(FView.Count());
 }
 
 TZelkEvent* TZelkEvents::Events(int Index) const {
     if (FSortBylist.empty())
         return Objects(Index);
-    PurgeView();
-    CheckIndex(Index, FSortlist.size());
-    return FSortlist[static_cast<std::size_t>(Index)];
+    CheckIndex(Index, FView.Count());
+    return FView.At(static_cast<std::size_t>(Index));
 }
 
 void TZelkEvents::PutEvent(int Index, TZelkEvent* Event) {
@@ -112,14 +106,13 @@ void TZelkEvents::PutEvent(int Index, TZelkEvent* Event) {
     TEntry& entry = FEntries[static_cast<std::size_t>(Index)];
     if (entry.Event == Event)
         return;
-    FViewCurrent = false;
     LinkEntry(Event);
     UnlinkEntry(std::exchange(entry.Event, Event));
+    JoinView(Event, entry.SortKey);
 }
 
 void TZelkEvents::DeleteEvents() {
     ClearView();
-    FViewCurrent = false;
     FKeyHints.clear();
     const std::vector<TEntry> entries = std::move(FEntries);
     FEntries.clear();
@@ -133,49 +126,61 @@ void TZelkEvents::DeleteEvents() {
         event->FOPCAEServer = nullptr;
         delete event;
     }
-    FSorter.Release();
 }
 
 void TZelkEvents::Resort() {
     if (FSortBylist.empty())
         return;
-    if (FViewCurrent) {
-        PurgeView();
-        return;
-    }
-    // The view is rebuilt whole: destroyed events only need to leave the list of those
-    // that left the entries, whose view marks end here unless they came back.
-    std::sort(FDestroyedInView.begin(), FDestroyedInView.end());
-    RemoveAddresses(FLeftView, FDestroyedInView);
-    FDestroyedInView.clear();
-    for (TZelkEvent* event : FLeftView) {
-        if (auto* link = event->FLinks.Find(this); link && link->Entries == 0) {
-            link->InView = false;
-            event->FLinks.ReleaseIfUnused(this);
+    std::vector<TZelkEvent*> released;
+    try {
+        if (FViewCurrent && !FView.NeedsRebuild()) {
+            FView.Commit(released);
+        } else {
+            RebuildView(released);
+            FViewCurrent = true;
         }
+    } catch (...) {
+        ReleaseViewMarks(released);
+        throw;
     }
-    FLeftView.clear();
+    ReleaseViewMarks(released);
+}
 
+void TZelkEvents::RebuildView(std::vector<TZelkEvent*>& Released) {
     std::vector<const TZelkEventSortItem*> items;
     items.reserve(FSortBylist.size());
     for (const auto& item : FSortBylist)
         items.push_back(item.get());
-    try {
-        FSorter.Prepare(items, FEntries.size());
-        // Every event here has an entry, hence a link already: marking allocates nothing.
-        for (const TEntry& entry : FEntries) {
+    FView.Reset(items, Released);
+    ReleaseViewMarks(Released);
+    Released.clear();
+    for (const TEntry& entry : FEntries)
+        if (FView.Join(entry.Event, entry.SortKey))
             entry.Event->FLinks.Find(this)->InView = true;
-            FSorter.Add(entry.Event);
-        }
-        FSorter.Sort(FSortlist);
-        FViewCurrent = true;
+    FView.Commit(Released);
+}
+
+void TZelkEvents::JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey) {
+    // Without sort items, or with a view that the next Resort builds anew, there is
+    // nothing to follow.
+    if (!FViewCurrent || FSortBylist.empty())
+        return;
+    try {
+        // The event has an entry, hence a link already: marking allocates nothing.
+        if (FView.Join(Event, EntryKey))
+            Event->FLinks.Find(this)->InView = true;
     } catch (...) {
-        // Out of memory: the view is left empty rather than half marked.
-        for (const TEntry& entry : FEntries)
-            entry.Event->FLinks.Find(this)->InView = false;
-        FSortlist.clear();
-        throw;
+        // Out of memory: the next Resort builds the view anew.
+        FViewCurrent = false;
     }
+}
+
+void TZelkEvents::ReleaseViewMarks(const std::vector<TZelkEvent*>& Events) noexcept {
+    for (TZelkEvent* event : Events)
+        if (auto* link = event->FLinks.Find(this)) {
+            link->InView = false;
+            event->FLinks.ReleaseIfUnused(this);
+        }
 }
 
 // ---- keyed entries ----
@@ -221,7 +226,6 @@ TZelkEvent* TZelkEvents::Objects(int Index) const {
 void TZelkEvents::Delete(int Index) {
     CheckIndex(Index, FEntries.size());
     TZelkEvent* event = FEntries[static_cast<std::size_t>(Index)].Event;
-    FViewCurrent = false;
     EraseEntry(Index);
     UnlinkEntry(event);
 }
@@ -240,17 +244,10 @@ void TZelkEvents::UnlinkEntry(TZelkEvent* Event) noexcept {
     auto* link = Event->FLinks.Find(this);
     if (!link || link->Entries == 0)
         return;
-    if (--link->Entries == 0 && link->InView) {
-        // Still in the view until the next Resort, which then forgets the mark.
-        try {
-            FLeftView.push_back(Event);
-            return;
-        } catch (...) {
-            FSortlist.erase(std::remove(FSortlist.begin(), FSortlist.end(), Event),
-                            FSortlist.end());
-            link->InView = false;
-        }
-    }
+    --link->Entries;
+    // An event shown by the view stays there until the next Resort.
+    if (link->InView && FViewCurrent && FView.Leave(Event))
+        link->InView = false;
     Event->FLinks.ReleaseIfUnused(this);
 }
 
@@ -296,17 +293,8 @@ int TZelkEvents::CompareEvents(const TZelkEvent* E1, const TZelkEvent* E2) const
 
 void TZelkEvents::EventDestroyed(TZelkEvent* Event, std::uint32_t Entries, bool InView) noexcept {
     ++FDestroyedCount;
-    if (InView) {
-        try {
-            FDestroyedInView.push_back(Event);
-        } catch (...) {
-            // No memory to defer the removal: take the event out of the view now.
-            FSortlist.erase(std::remove(FSortlist.begin(), FSortlist.end(), Event),
-                            FSortlist.end());
-            FLeftView.erase(std::remove(FLeftView.begin(), FLeftView.end(), Event),
-                            FLeftView.end());
-        }
-    }
+    if (InView)
+        FView.Destroyed(Event);
     std::uint32_t remaining = Entries;
     if (remaining == 0)
         return;
@@ -328,23 +316,13 @@ void TZelkEvents::EventDestroyed(TZelkEvent* Event, std::uint32_t Entries, bool 
     }
 }
 
-void TZelkEvents::PurgeView() const noexcept {
-    if (FDestroyedInView.empty())
-        return;
-    std::sort(FDestroyedInView.begin(), FDestroyedInView.end());
-    RemoveAddresses(FSortlist, FDestroyedInView);
-    RemoveAddresses(FLeftView, FDestroyedInView);
-    FDestroyedInView.clear();
-}
-
 void TZelkEvents::ClearView() noexcept {
-    PurgeView();
-    for (const std::vector<TZelkEvent*>* list : {&FSortlist, &FLeftView})
-        for (TZelkEvent* event : *list)
-            if (auto* link = event->FLinks.Find(this)) {
-                link->InView = false;
-                event->FLinks.ReleaseIfUnused(this);
-            }
-    FSortlist.clear();
-    FLeftView.clear();
+    std::vector<TZelkEvent*> released;
+    try {
+        FView.Reset({}, released);
+    } catch (...) {
+        // Out of memory listing the events: their marks stay, which costs a lookup later.
+    }
+    ReleaseViewMarks(released);
+    FViewCurrent = false;
 }
