@@ -67,6 +67,9 @@ public:
     // copy of the list compares it before and after a step to learn whether its copy may
     // now hold destroyed events.
     std::uint64_t DestroyedCount() const noexcept { return FDestroyedCount; }
+    // How many times the sorted view has read an event's sort values: once per event that
+    // joins it, and once per event when new sort items make it sort everything again.
+    std::uint64_t SortValuesRead() const noexcept { return FView.ValuesRead(); }
 
     // ---- the keyed entries (the base string list) ----
     int KeyCount() const noexcept { return static_cast<int>(FEntries.size()); }

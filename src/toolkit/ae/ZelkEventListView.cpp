@@ -112,6 +112,7 @@ std::uint32_t TEventView::TakeRow() {
 }
 
 void TEventView::ReadValues(std::uint32_t Row, const TZelkEvent& Event) {
+    ++FValuesRead;
     TRow& row = FRows[Row];
     row.K0 = FPacked > 0 ? SortCode(Event, *FItems[0]) : 0;
     row.K1 = FPacked > 1 ? SortCode(Event, *FItems[1]) : 0;

@@ -55,6 +55,9 @@ public:
     // True when a change could not be recorded: only a Reset brings the view in step.
     bool NeedsRebuild() const noexcept { return FBroken; }
 
+    // How many times an event's sort values were read: once for each event that joins.
+    std::uint64_t ValuesRead() const noexcept { return FValuesRead; }
+
     // The order as of the last Commit, without destroyed events.
     std::size_t Count() noexcept;
     // Index must be below Count().
@@ -100,6 +103,7 @@ private:
     std::unique_ptr<QCollator> FCollator;
     QHash<const TZelkEvent*, std::uint32_t> FRowOf;
     std::uint64_t FNextSeq = 0;
+    std::uint64_t FValuesRead = 0;
 
     std::vector<std::uint32_t> FOrder;
     std::vector<std::uint32_t> FPendingIn;
