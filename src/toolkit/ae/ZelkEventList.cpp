@@ -27,11 +27,12 @@ TZelkEvents::TZelkEvents() : FKeyCollator(zelk::ae::MakeCollator(Qt::CaseInsensi
 
 TZelkEvents::~TZelkEvents() {
     ClearView();
-    for (const TEntry& entry : FEntries)
+    FEntries.ForEach([this](const TEntry& entry) {
         if (auto* link = entry.Event->FLinks.Find(this)) {
             link->Entries = 0;
             entry.Event->FLinks.ReleaseIfUnused(this);
         }
+    });
 }
 
 // ---- merging ----
@@ -43,19 +44,19 @@ void TZelkEvents::AddEvent(TZelkEvent* Event) {
     if (!FindExact(Event->Key(), index)) {
         QCollatorSortKey sortKey = FKeyCollator.sortKey(Event->Key());
         if (!FindSortKey(sortKey, index)) {
-            FEntries.insert(FEntries.begin() + index,
+            FEntries.insert(static_cast<std::size_t>(index),
                             TEntry{Event->Key(), std::move(sortKey), Event});
             try {
                 LinkEntry(Event);
-                FKeyHints.insert(Event->Key(), index);
+                Hint(FEntries[static_cast<std::size_t>(index)], index);
             } catch (...) {
-                FEntries.erase(FEntries.begin() + index);
+                FEntries.erase(static_cast<std::size_t>(index));
                 throw;
             }
             JoinView(Event, FEntries[static_cast<std::size_t>(index)].SortKey);
             return;
         }
-        FKeyHints.insert(FEntries[static_cast<std::size_t>(index)].Key, index);
+        Hint(FEntries[static_cast<std::size_t>(index)], index);
     }
 
     TEntry& entry = FEntries[static_cast<std::size_t>(index)];
@@ -72,16 +73,15 @@ void TZelkEvents::AddEvent(TZelkEvent* Event) {
     entry.Event = Event;
     UnlinkEntry(older);
     // The sort values are read with the inherited ID.
-    JoinView(Event, entry.SortKey);
+    JoinView(Event, entry.SortKey, older);
     DiscardPrevious(older->FOPCAEServer, std::move(oldest));
     DiscardPrevious(Event->FOPCAEServer, std::move(displaced));
 }
 
 TZelkEvent* TZelkEvents::ById(int aId) const {
-    for (const TEntry& entry : FEntries)
-        if (entry.Event->ID() == aId)
-            return entry.Event;
-    return nullptr;
+    const TEntry* found =
+        FEntries.FindIf([aId](const TEntry& entry) { return entry.Event->ID() == aId; });
+    return found ? found->Event : nullptr;
 }
 
 // ---- presentation ----
@@ -114,18 +114,18 @@ void TZelkEvents::PutEvent(int Index, TZelkEvent* Event) {
 void TZelkEvents::DeleteEvents() {
     ClearView();
     FKeyHints.clear();
-    const std::vector<TEntry> entries = std::move(FEntries);
+    const zelk::ae::TEventEntries entries = std::move(FEntries);
     FEntries.clear();
-    for (const TEntry& entry : entries) {
+    entries.ForEach([this](const TEntry& entry) {
         TZelkEvent* event = entry.Event;
         auto* link = event->FLinks.Find(this);
         // An event that several entries hold goes with the last of them.
         if (!link || --link->Entries > 0)
-            continue;
+            return;
         event->FLinks.ReleaseIfUnused(this);
         event->FOPCAEServer = nullptr;
         delete event;
-    }
+    });
 }
 
 void TZelkEvents::Resort() {
@@ -154,20 +154,22 @@ void TZelkEvents::RebuildView(std::vector<TZelkEvent*>& Released) {
     FView.Reset(items, Released);
     ReleaseViewMarks(Released);
     Released.clear();
-    for (const TEntry& entry : FEntries)
+    FEntries.ForEach([this](const TEntry& entry) {
         if (FView.Join(entry.Event, entry.SortKey))
             entry.Event->FLinks.Find(this)->InView = true;
+    });
     FView.Commit(Released);
 }
 
-void TZelkEvents::JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey) {
+void TZelkEvents::JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
+                           const TZelkEvent* Previous) {
     // Without sort items, or with a view that the next Resort builds anew, there is
     // nothing to follow.
     if (!FViewCurrent || FSortBylist.empty())
         return;
     try {
         // The event has an entry, hence a link already: marking allocates nothing.
-        if (FView.Join(Event, EntryKey))
+        if (FView.Join(Event, EntryKey, Previous))
             Event->FLinks.Find(this)->InView = true;
     } catch (...) {
         // Out of memory: the next Resort builds the view anew.
@@ -190,26 +192,33 @@ bool TZelkEvents::Find(const QString& Key, int& Index) const {
 }
 
 bool TZelkEvents::FindExact(const QString& Key, int& Index) const {
-    const auto hint = FKeyHints.constFind(Key);
-    if (hint == FKeyHints.cend())
+    const auto hint = FKeyHints.find(Key);
+    if (hint == FKeyHints.end())
         return false;
-    const qsizetype index = hint.value();
-    if (index >= static_cast<qsizetype>(FEntries.size()) ||
-        FEntries[static_cast<std::size_t>(index)].Key != Key)
-        return false;
-    Index = static_cast<int>(index);
+    std::size_t position = static_cast<std::size_t>(hint->Position);
+    if (position >= FEntries.size() || FEntries[position].Key != Key) {
+        // Moved by entries that came or went before it: its collation key finds it again
+        // without the collator.
+        position = FEntries.LowerBound(*hint->SortKey);
+        if (position >= FEntries.size() || FEntries[position].Key != Key)
+            return false;
+        hint->Position = static_cast<qsizetype>(position);
+    }
+    Index = static_cast<int>(position);
     return true;
 }
 
+void TZelkEvents::Hint(const TEntry& Entry, int Index) const {
+    FKeyHints.insert(Entry.Key, TKeyHint{Index, Entry.SortKey});
+}
+
 bool TZelkEvents::FindSortKey(const QCollatorSortKey& SortKey, int& Index) const {
-    const auto position = std::lower_bound(FEntries.begin(), FEntries.end(), SortKey,
-                                           [](const TEntry& entry, const QCollatorSortKey& key) {
-                                               return entry.SortKey.compare(key) < 0;
-                                           });
-    Index = static_cast<int>(position - FEntries.begin());
-    const bool found = position != FEntries.end() && position->SortKey.compare(SortKey) == 0;
+    const std::size_t position = FEntries.LowerBound(SortKey);
+    Index = static_cast<int>(position);
+    const bool found =
+        position < FEntries.size() && FEntries[position].SortKey.compare(SortKey) == 0;
     if (found)
-        FKeyHints.insert(position->Key, Index);
+        Hint(FEntries[position], Index);
     return found;
 }
 
@@ -231,9 +240,8 @@ void TZelkEvents::Delete(int Index) {
 }
 
 void TZelkEvents::EraseEntry(int Index) noexcept {
-    const auto position = FEntries.begin() + Index;
-    FKeyHints.remove(position->Key);
-    FEntries.erase(position);
+    FKeyHints.remove(FEntries[static_cast<std::size_t>(Index)].Key);
+    FEntries.erase(static_cast<std::size_t>(Index));
 }
 
 void TZelkEvents::LinkEntry(TZelkEvent* Event) {

@@ -18,6 +18,7 @@
 // everything runs on the thread that consumes the event server's queue.
 
 #include "Persistent.h"
+#include "ZelkEventListEntries.h"
 #include "ZelkEventListView.h"
 #include "ZelkEventSort.h"
 
@@ -26,6 +27,7 @@
 #include <QHash>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TZelkEvent;
@@ -100,12 +102,7 @@ public:
 private:
     friend class TZelkEvent;
 
-    struct TEntry {
-        QString Key;
-        // The case-insensitive collation key of Key, so that a search compares bytes.
-        QCollatorSortKey SortKey;
-        TZelkEvent* Event;
-    };
+    using TEntry = zelk::ae::TEventEntry;
 
     // Detaches a previous notification that leaves its holder and ends its life through
     // the delete operation of Server (OnDeleteEvent, then destruction), or directly.
@@ -114,24 +111,32 @@ private:
     void EventDestroyed(TZelkEvent* Event, std::uint32_t Entries, bool InView) noexcept;
     // The entry whose key text is exactly Key, through the hints; no collation involved.
     bool FindExact(const QString& Key, int& Index) const;
+    void Hint(const TEntry& Entry, int Index) const;
     // Finds SortKey among the entries: true when present, Index its position or the
     // insertion point.
     bool FindSortKey(const QCollatorSortKey& SortKey, int& Index) const;
     void EraseEntry(int Index) noexcept;
     void LinkEntry(TZelkEvent* Event);
     void UnlinkEntry(TZelkEvent* Event) noexcept;
-    // Gives an event that joined an entry its place in the view at the next Resort.
-    void JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey);
+    // Gives an event that joined an entry (replacing Previous, if any) its place in the
+    // view at the next Resort.
+    void JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
+                  const TZelkEvent* Previous = nullptr);
     void RebuildView(std::vector<TZelkEvent*>& Released);
     // Clears the view marks of events the view no longer holds.
     void ReleaseViewMarks(const std::vector<TZelkEvent*>& Events) noexcept;
     void ClearView() noexcept;
 
-    std::vector<TEntry> FEntries;
-    // The position of the entry of each key text (exact), to spare the collation when a
-    // notification carries its key as first written. A hint is checked before use: an
-    // insertion shifts the entries after it, and their hints are renewed when next found.
-    mutable QHash<QString, qsizetype> FKeyHints;
+    zelk::ae::TEventEntries FEntries;
+    // The position and collation key of the entry of each key text (exact), to spare the
+    // collator when a notification carries its key as first written. A position is checked
+    // before use: entries that come or go shift the ones after them, which are then found
+    // again by their collation key and the hint renewed.
+    struct TKeyHint {
+        qsizetype Position = 0;
+        std::optional<QCollatorSortKey> SortKey;
+    };
+    mutable QHash<QString, TKeyHint> FKeyHints;
     // The sorted view; reading it takes destroyed events out, hence mutable.
     mutable zelk::ae::TEventView FView;
     std::vector<std::unique_ptr<TZelkEventSortItem>> FSortBylist;

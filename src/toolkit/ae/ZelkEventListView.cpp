@@ -111,7 +111,11 @@ std::uint32_t TEventView::TakeRow() {
     return static_cast<std::uint32_t>(count);
 }
 
-void TEventView::ReadValues(std::uint32_t Row, const TZelkEvent& Event) {
+void TEventView::ReadValues(std::uint32_t Row, const TZelkEvent& Event,
+                            const TZelkEvent* Previous) {
+    // A new notification of a condition mostly repeats the texts of the one it replaces.
+    const auto previous = Previous ? FRowOf.constFind(Previous) : FRowOf.cend();
+    const bool reuse = previous != FRowOf.cend();
     ++FValuesRead;
     TRow& row = FRows[Row];
     row.K0 = FPacked > 0 ? SortCode(Event, *FItems[0]) : 0;
@@ -119,21 +123,27 @@ void TEventView::ReadValues(std::uint32_t Row, const TZelkEvent& Event) {
     for (std::size_t c = 0; c < FColumns.size(); ++c) {
         TColumn& column = FColumns[c];
         const TZelkEventSortItem& item = *FItems[FPacked + c];
-        if (column.Text)
-            column.Texts[Row] = FCollator->sortKey(item.Property->ReadText(Event));
-        else
+        if (!column.Text) {
             column.Codes[Row] = SortCode(Event, item);
+            continue;
+        }
+        const QString& text = item.Property->ReadText(Event);
+        if (reuse && column.Texts[previous.value()] && item.Property->ReadText(*Previous) == text)
+            column.Texts[Row] = column.Texts[previous.value()];
+        else
+            column.Texts[Row] = FCollator->sortKey(text);
     }
 }
 
-bool TEventView::Join(TZelkEvent* Event, const QCollatorSortKey& EntryKey) {
+bool TEventView::Join(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
+                      const TZelkEvent* Previous) {
     if (const auto found = FRowOf.constFind(Event); found != FRowOf.cend()) {
         ++FRows[found.value()].Joins;
         return false;
     }
     const std::uint32_t index = TakeRow();
     try {
-        ReadValues(index, *Event);
+        ReadValues(index, *Event, Previous);
         FEntryKeys[index] = EntryKey;
         FPendingIn.push_back(index);
         try {

@@ -42,8 +42,11 @@ public:
     void Reset(const std::vector<const TZelkEventSortItem*>& Items,
                std::vector<TZelkEvent*>& Released);
     // Event joins under an entry whose key collates as EntryKey; it shows after the next
-    // Commit. True when the event got a row now (it had none).
-    bool Join(TZelkEvent* Event, const QCollatorSortKey& EntryKey);
+    // Commit. True when the event got a row now (it had none). Previous, when given and
+    // still alive, is the event it replaces: a text it shares with that one is not
+    // collated again.
+    bool Join(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
+              const TZelkEvent* Previous = nullptr);
     // Event left an entry. It stays in the order until the next Commit, unless it has not
     // reached the order yet: then its row goes at once and the result is true.
     bool Leave(const TZelkEvent* Event) noexcept;
@@ -87,7 +90,7 @@ private:
     bool Less(std::uint32_t a, std::uint32_t b) const noexcept;
     // A free row, its sort values not yet read.
     std::uint32_t TakeRow();
-    void ReadValues(std::uint32_t Row, const TZelkEvent& Event);
+    void ReadValues(std::uint32_t Row, const TZelkEvent& Event, const TZelkEvent* Previous);
     void FreeLater(std::uint32_t Row) noexcept;
     // Takes the rows out of the order; each must be in it.
     void RemoveFromOrder(const std::vector<std::uint32_t>& Rows) noexcept;

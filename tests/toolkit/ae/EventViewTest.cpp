@@ -139,3 +139,40 @@ TEST_F(EventView, ABatchReadsTheSortValuesOfItsOwnEventsOnly) {
     EXPECT_EQ(list.SortValuesRead(), afterFirst + 10 + 2'004);
     list.DeleteEvents();
 }
+
+TEST_F(EventView, ThousandsOfEntriesStayInKeyOrderAsTheyComeAndGo) {
+    TTestEventServer server;
+    server.SetEventlistSort({QStringLiteral("Source (D)")});
+    TZelkEvents& list = *server.Events();
+    std::mt19937 random(3);
+    std::vector<int> numbers(3'000);
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        numbers[i] = static_cast<int>(i);
+    std::shuffle(numbers.begin(), numbers.end(), random);
+    const auto source = [](int n) { return QStringLiteral("Area%1.Tag%2").arg(n % 37).arg(n); };
+    const auto check = [&] {
+        for (int i = 1; i < list.KeyCount(); ++i)
+            ASSERT_LT(AnsiCompareText(list.Keys(i - 1), list.Keys(i)), 0) << "at " << i;
+        for (int i = 0; i < list.KeyCount(); i += 97) {
+            int index = -1;
+            ASSERT_TRUE(list.Find(list.Keys(i).toUpper(), index));
+            ASSERT_EQ(index, i);
+        }
+        server.Resort();
+        ASSERT_EQ(View(list), FullSort(list));
+    };
+    for (int n : numbers)
+        list.AddEvent(NewEvent(&server, source(n), QString()));
+    check();
+    // Two thirds leave in random order, then half of them come back.
+    for (int k = 0; k < 2'000; ++k)
+        server.DeleteEvent(list.Objects(static_cast<int>(random() % list.KeyCount())));
+    ASSERT_EQ(list.KeyCount(), 1'000);
+    check();
+    for (int k = 0; k < 1'000; ++k)
+        list.AddEvent(NewEvent(&server, source(numbers[static_cast<std::size_t>(k)]), QString()));
+    check();
+    EXPECT_GE(list.KeyCount(), 1'000);
+    list.DeleteEvents();
+    EXPECT_EQ(list.KeyCount(), 0);
+}
