@@ -22,7 +22,7 @@
 class TZelkMsgBacklog {
 public:
     // Queued messages above which a sink waits.
-    static constexpr std::size_t DefaultLimit = 64;
+    static constexpr std::size_t DefaultLimit = 16;
     // Notifications per queued batch: a sink queues a larger server call as several
     // batches, so that at most about DefaultLimit * MaxBatch notifications wait in memory
     // and no single batch holds the UI thread for long.
