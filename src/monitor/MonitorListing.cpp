@@ -1,11 +1,14 @@
 #include "MonitorListing.h"
 
-#include "MonitorJson.h"
 #include "MonitorSession.h"
 #include "ZelkEventAreaBrowser.h"
+#include "ZelkJsonText.h"
 #include "ZelkServerList.h"
 
 namespace zelk::monitor {
+
+using zelk::ae::AppendJsonNumber;
+using zelk::ae::AppendJsonString;
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "MonitorFormat.h"
 
-#include "MonitorJson.h"
 #include "MonitorTestSupport.h"
-#include "MonitorTime.h"
 #include "TestSupport.h"
+#include "ZelkJsonText.h"
+#include "ZelkTimeText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace zelk::monitor;
+using namespace zelk::ae;
 using namespace zelk::monitortest;
 
 namespace {

@@ -129,6 +129,10 @@ void TZelkEvent::SetKey(const QString& Value) {
         [](const zelk::ae::TEventListLinks::TLink& link) { link.List->FViewCurrent = false; });
 }
 
+TZelkEventServer* TZelkEvent::OPCAEServer() const noexcept {
+    return FOPCAEServer.data();
+}
+
 QString TZelkEvent::CategoryName() const {
     if (!FOPCAEServer || !FOPCAEServer->Active())
         return QString();

@@ -15,6 +15,7 @@
 #include "ZelkEventLinks.h"
 #include "opc_ae.h"
 
+#include <QPointer>
 #include <QString>
 #include <memory>
 
@@ -110,8 +111,9 @@ public:
     QString CategoryName() const;
     TZelkEventCustomProps* CustomProps() noexcept { return &FCustProperties; }
     const TZelkEventCustomProps* CustomProps() const noexcept { return &FCustProperties; }
-    // The event server that received the event; null once the event is detached.
-    TZelkEventServer* OPCAEServer() const noexcept { return FOPCAEServer; }
+    // The event server that received the event; null once the event is detached or the
+    // server has been destroyed.
+    TZelkEventServer* OPCAEServer() const noexcept;
 
     // "Simple", "Tacking", "Condition" for the event types 1, 2 and 4 exactly, otherwise
     // "unknown".
@@ -158,8 +160,10 @@ private:
     void* FData = nullptr;
     std::int32_t FID = 0;
     std::unique_ptr<TZelkEvent> FLast;
-    // Not owned; cleared when the event is detached (see TZelkEvents::DeleteEvents).
-    TZelkEventServer* FOPCAEServer = nullptr;
+    // Not owned; cleared when the event is detached (see TZelkEvents::DeleteEvents), and
+    // by itself when the server is destroyed: copies and snapshots held by a window may
+    // outlive the server they came from.
+    QPointer<TZelkEventServer> FOPCAEServer;
     TZelkEventCustomProps FCustProperties;
     std::int32_t FTag = 0;
     QString FKey;

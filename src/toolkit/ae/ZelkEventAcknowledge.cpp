@@ -60,6 +60,16 @@ struct TAckRequest {
         Cookies.push_back(static_cast<DWORD>(Event.Cookie()));
     }
     DWORD Count() const noexcept { return static_cast<DWORD>(Cookies.size()); }
+    // What observers are told of the call: each condition with its own answer, or with
+    // the call's result when there are no per-condition answers.
+    std::vector<TZelkAckResult> Results(HRESULT Call, const HRESULT* Errors) const {
+        std::vector<TZelkAckResult> results(Cookies.size());
+        for (std::size_t i = 0; i < results.size(); ++i)
+            results[i] = {zelk::com::BStrToQString(Sources[i].Get()),
+                          zelk::com::BStrToQString(Conditions[i].Get()), Cookies[i], ActiveTimes[i],
+                          FAILED(Call) || !Errors ? Call : Errors[i]};
+        return results;
+    }
     // The string arrays, built once the strings stop moving.
     void Seal() {
         for (const BStr& text : Sources)
@@ -119,10 +129,12 @@ void AcknowledgeInOrder(TZelkEventServer& Server, const QString& Who, const QStr
     if (!server)
         throw EOPCException(QStringLiteral("Not connected to server"));
     TaskMem<HRESULT> errors;
-    OPCCheck(server->AckCondition(request.Count(), who.Get(), comment.Get(),
-                                  request.SourcePointers.data(), request.ConditionPointers.data(),
-                                  request.ActiveTimes.data(), request.Cookies.data(),
-                                  errors.Put()));
+    const HRESULT answer =
+        server->AckCondition(request.Count(), who.Get(), comment.Get(),
+                             request.SourcePointers.data(), request.ConditionPointers.data(),
+                             request.ActiveTimes.data(), request.Cookies.data(), errors.Put());
+    Server.Observers().Acknowledged(&Server, Who, Comment, request.Results(answer, errors.Get()));
+    OPCCheck(answer);
     if (!errors)
         return;
     // Every condition's result counts: the first failure raises, whatever follows it.

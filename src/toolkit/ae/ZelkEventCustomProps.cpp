@@ -45,16 +45,21 @@ HRESULT TZelkEventCustomProps::Errors(int index) const {
     return FValues[static_cast<std::size_t>(index)].Error;
 }
 
+TZelkEventServer* TZelkEventCustomProps::OPCServer() const noexcept {
+    return FOPCServer.data();
+}
+
 bool TZelkEventCustomProps::ServerInactive() const {
     return FOPCServer && !FOPCServer->Active();
 }
 
 TZelkEventItem* TZelkEventCustomProps::CategoryEntry() const {
-    if (!FOPCServer)
+    TZelkEventServer* const server = FOPCServer.data();
+    if (!server)
         return nullptr;
-    const std::uint32_t generation = FOPCServer->CategoriesGeneration();
+    const std::uint32_t generation = server->CategoriesGeneration();
     if (!FPCategoryResolved || generation != FPCategoryGeneration) {
-        FPCategory = FOPCServer->Categories()->ById(FCategory);
+        FPCategory = server->Categories()->ById(FCategory);
         FPCategoryGeneration = generation;
         FPCategoryResolved = true;
     }

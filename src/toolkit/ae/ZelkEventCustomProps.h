@@ -8,6 +8,7 @@
 #include "Persistent.h"
 #include "comholders.h"
 
+#include <QPointer>
 #include <QString>
 #include <vector>
 
@@ -32,7 +33,8 @@ public:
     int Count() const noexcept { return FCount; }
     int Tag() const noexcept { return FTag; }
     void SetTag(int Value) noexcept { FTag = Value; }
-    TZelkEventServer* OPCServer() const noexcept { return FOPCServer; }
+    // Null when there is none, or once that server has been destroyed.
+    TZelkEventServer* OPCServer() const noexcept;
     int Category() const noexcept { return FCategory; }
 
     const zelk::com::ComVariant& Values(int index) const;
@@ -65,7 +67,9 @@ private:
     // The values with their result codes, one block for both.
     std::vector<TValue> FValues;
     std::int32_t FCount = 0;
-    TZelkEventServer* FOPCServer = nullptr; // not owned
+    // Not owned; clears itself when the server is destroyed, since a condition snapshot
+    // may outlive the server it was read from.
+    QPointer<TZelkEventServer> FOPCServer;
     std::int32_t FCategory = 0;
     mutable TZelkEventItem* FPCategory = nullptr; // not owned; valid for FPCategoryGeneration
     mutable std::uint32_t FPCategoryGeneration = 0;

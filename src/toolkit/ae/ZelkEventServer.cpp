@@ -20,6 +20,7 @@ TZelkEventServer::~TZelkEventServer() {
     } catch (...) {
         // A server that fails while being released cannot stop the component's end.
     }
+    FObservers.ServerDestroyed(this);
     FBrowser.reset();
     FEvents->DeleteEvents();
     DropCaches();
@@ -114,6 +115,7 @@ ComPtr<IZelkConnection> TZelkEventServer::CreateConnection() {
 
 void TZelkEventServer::DoActivate() {
     CheckConnected();
+    FObservers.Connected(this);
     FGlobalId.store(0, std::memory_order_relaxed);
     FEvents->DeleteEvents();
     FBrowser->SetOPCServer(this);
@@ -125,20 +127,38 @@ void TZelkEventServer::DoActivate() {
             Refresh();
         },
         [&] { EndUpdate(); });
+    TZelkClient::DoActivate();
+}
+
+void TZelkEventServer::DoConnected() {
+    TZelkClient::DoConnected();
+    // Read before OnConnect, so that the application's connect handler shows this
+    // server's capabilities rather than the previous one's. A server that cannot tell
+    // them leaves the last answer standing.
     if (const ComPtr<IOPCEventServer> server = GetOPCEventServer()) {
-        // A server that cannot tell its capabilities leaves the last answer standing.
         DWORD mask = FFilterMask;
         if (SUCCEEDED(server->QueryAvailableFilters(&mask)))
             FFilterMask = mask;
     }
-    TZelkClient::DoActivate();
 }
 
 void TZelkEventServer::DoDeactivate() {
+    FObservers.Disconnected(this);
     TZelkClient::DoDeactivate();
     FEvents->DeleteEvents();
     FFilter->UnAdviseAll();
     FBrowser->SetOPCServer(nullptr);
     FConnection = nullptr;
     DropCaches();
+}
+
+void TZelkEventServer::DoShutdown(std::int64_t Reason) {
+    if (!FShutDownFromServer)
+        FObservers.ServerShutdown(this, ServerShutdownReason());
+    TZelkClient::DoShutdown(Reason);
+}
+
+void TZelkEventServer::DoTimeout() {
+    FObservers.KeepAliveTimedOut(this);
+    TZelkClient::DoTimeout();
 }

@@ -17,6 +17,7 @@
 #include "ZelkEventFilter.h"
 #include "ZelkEventItems.h"
 #include "ZelkEventList.h"
+#include "ZelkEventServerObservers.h"
 #include "opc_ae.h"
 
 #include <QStringList>
@@ -106,6 +107,13 @@ public:
     TNotifyEvent OnEndUpdate;
     TOnZelkEvent OnDeleteEvent;
 
+    // Listeners beside the handlers above (a journal, a second view): see
+    // IZelkEventServerObserver. Not owned; an observer removes itself before it goes, or
+    // forgets the component when told it is destroyed.
+    void AddObserver(IZelkEventServerObserver* Observer) { FObservers.Add(Observer); }
+    void RemoveObserver(IZelkEventServerObserver* Observer) { FObservers.Remove(Observer); }
+    zelk::ae::TEventServerObservers& Observers() noexcept { return FObservers; }
+
     // ---- public ----
     // The server's filter capabilities (OPC_FILTER_BY_...); all false before the first
     // connect, the last server's answer after a disconnect.
@@ -185,13 +193,16 @@ public:
 protected:
     // Creates the AE connection and remembers it in FConnection.
     ComPtr<IZelkConnection> CreateConnection() override;
+    // The filter capabilities are read, before the application's OnConnect.
+    void DoConnected() override;
     // Ids start again at 1; the list is emptied and the caches dropped; every filter gets
-    // a fresh subscription (or a "Default" filter is made) and is refreshed; the filter
-    // capabilities are read.
+    // a fresh subscription (or a "Default" filter is made) and is refreshed.
     void DoActivate() override;
     // The list is emptied, every subscription un-advised, the browser detached, the
     // connection forgotten and the caches dropped.
     void DoDeactivate() override;
+    void DoShutdown(std::int64_t Reason) override;
+    void DoTimeout() override;
     void GetServerInfo(TServerStateRecord& dState) override;
     // One batch, inside one update bracket: OnEvent, merge, OnEventAck, auto-delete for
     // each event in order. When a handler raises, the rest of the batch is destroyed.
@@ -221,4 +232,5 @@ protected:
     // connection goes (DoDeactivate) and before a new one is made.
     TZelkCOMAEConnection* FConnection = nullptr;
     std::uint32_t FCategoriesGeneration = 0;
+    zelk::ae::TEventServerObservers FObservers;
 };

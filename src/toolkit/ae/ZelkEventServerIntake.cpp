@@ -19,6 +19,7 @@ void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {
     if (!List)
         return;
     // The events not merged when a handler raises are destroyed with the batch.
+    FObservers.EventsReceived(this, List->Events);
     BeginUpdate();
     zelk::ae::RunThenClose(
         [&] {
@@ -56,6 +57,7 @@ void TZelkEventServer::Refresh() {
             for (int i = 0; i < FFilter->Count(); ++i)
                 if (TZelkEventSubscription* subscription = FFilter->Items(i)->Subscriptor())
                     subscription->Refresh();
+            FObservers.Refreshed(this);
         },
         [&] { EndUpdate(); });
 }

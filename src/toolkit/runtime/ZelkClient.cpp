@@ -373,6 +373,7 @@ void TZelkClient::HandleTimer() {
     if (OnTimeout)
         FShutDownFromServer = true;
     NotifyThenDeactivate([&] {
+        DoTimeout();
         if (OnTimeout)
             OnTimeout(this);
     });

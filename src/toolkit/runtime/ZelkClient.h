@@ -105,6 +105,9 @@ public:
 
 protected:
     virtual void DoShutdown(std::int64_t Reason);
+    // The server stopped answering the keep-alive probe; called before OnTimeout, and the
+    // component disconnects after both.
+    virtual void DoTimeout() {}
     virtual void DoNotify(int Value);
     virtual void DoLog(TZelkLogMsg* LogMsg);
     virtual ComPtr<IZelkConnection> CreateConnection();

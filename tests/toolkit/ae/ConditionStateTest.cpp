@@ -85,3 +85,36 @@ TEST(ConditionState, TheSnapshotCarriesStateSubConditionsAndTheCategorysAttribut
     EXPECT_EQ(props.IndexOf(QStringLiteral("LOOP DESC")), 7);
     server.Disconnect();
 }
+
+// A window may keep a snapshot, or a copy of an event, across a switch of servers: once
+// their event server is destroyed they answer as a disconnected one, and read no memory
+// of it.
+TEST(ConditionState, SnapshotsAndEventCopiesOutliveTheirEventServer) {
+    zelk::testing::TScopedConnectionRegistry registry;
+    RegisterZelkCOMLink();
+    TLeakCheck leaks;
+    zelk::aesim::TScopedAESimulator sim;
+    const QString lic201 = QStringLiteral("Plant1.TankFarm.LIC201");
+    const QString pvLevel = QStringLiteral("PVLEVEL");
+    auto server = std::make_unique<TZelkEventServer>();
+    server->Connect(QStringLiteral("Zelk.AESimulator.1"), QString());
+    ASSERT_TRUE(sim->Activate(lic201, pvLevel, QStringLiteral("LO")));
+    ASSERT_TRUE(zelk::test::WaitUntil([&] { return server->Events()->Count() == 1; }));
+    const auto copy = std::make_unique<TZelkEvent>(*server->Events()->Events(0));
+    ASSERT_FALSE(copy->CategoryName().isEmpty());
+    std::unique_ptr<TZelkEventCondition> snapshot = copy->GetConditionState();
+    ASSERT_NE(snapshot, nullptr);
+    ASSERT_EQ(snapshot->CustomProps()->Names(2), QStringLiteral("CV"));
+
+    server.reset();
+
+    EXPECT_EQ(copy->OPCAEServer(), nullptr);
+    EXPECT_EQ(copy->CategoryName(), QString());
+    EXPECT_EQ(copy->CustomProps()->Names(0), QString());
+    EXPECT_EQ(copy->GetConditionState(), nullptr);
+    copy->Acknowledge(QStringLiteral("op"), QString());
+    EXPECT_EQ(snapshot->CustomProps()->OPCServer(), nullptr);
+    EXPECT_EQ(snapshot->CustomProps()->Names(0), QString());
+    EXPECT_EQ(snapshot->CustomProps()->IndexOf(QStringLiteral("CV")), -1);
+    EXPECT_FALSE(snapshot->CustomProps()->ValueAsString(2).isEmpty()) << "the values stay";
+}

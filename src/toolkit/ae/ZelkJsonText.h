@@ -1,15 +1,15 @@
 #pragma once
 
-// JSON text for the monitor's JSON-lines output, written straight into a byte buffer:
-// strings as UTF-8 with the escapes JSON requires, and VARIANT values as the JSON value
-// closest to them.
+// JSON text of notifications (the monitor's JSON lines, the journal's exports), written straight
+// into a byte buffer: strings as UTF-8 with the escapes JSON requires, and VARIANT values as the
+// JSON value closest to them.
 
 #include "variant.h"
 
 #include <QString>
 #include <string>
 
-namespace zelk::monitor {
+namespace zelk::ae {
 
 // A quoted JSON string. Control characters are escaped; a lone UTF-16 surrogate (which
 // no UTF-8 text can carry) becomes U+FFFD.
@@ -25,4 +25,4 @@ void AppendJsonNumber(std::string& out, std::uint64_t value);
 // What JSON cannot carry (interfaces, unknown types) gives null.
 void AppendJsonVariant(std::string& out, const VARIANT& value);
 
-} // namespace zelk::monitor
+} // namespace zelk::ae

@@ -1,6 +1,6 @@
-#include "MonitorJson.h"
+#include "ZelkJsonText.h"
 
-#include "MonitorTime.h"
+#include "ZelkTimeText.h"
 #include "comholders.h"
 
 #include <charconv>
@@ -8,12 +8,12 @@
 #include <cstring>
 #include <vector>
 
-namespace zelk::monitor {
+namespace zelk::ae {
 
 namespace {
 
 // Nested arrays of variants deeper than this are cut off as null: a server's value
-// cannot make the monitor recurse without bound.
+// cannot make the writer recurse without bound.
 constexpr int MaxDepth = 16;
 
 void AppendUtf8(std::string& out, char32_t code) {
@@ -275,4 +275,4 @@ void AppendJsonVariant(std::string& out, const VARIANT& value) {
     AppendValue(out, value, 0);
 }
 
-} // namespace zelk::monitor
+} // namespace zelk::ae

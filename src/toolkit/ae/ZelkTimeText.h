@@ -1,8 +1,8 @@
 #pragma once
 
-// Time stamps of the monitor's output. Every value is first taken to 100-nanosecond
-// ticks since 1601-01-01 (the FILETIME scale), then written out by calendar arithmetic:
-// no time-zone database is consulted per line.
+// Time stamps of notifications written as text (monitor lines, journal exports). Every value is
+// first taken to 100-nanosecond ticks since 1601-01-01 (the FILETIME scale), then written out by
+// calendar arithmetic: no time-zone database is consulted per line.
 
 #include "DateTime.h"
 #include "comtypes.h"
@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-namespace zelk::monitor {
+namespace zelk::ae {
 
 inline constexpr std::int64_t TicksPerMSec = 10000;
 inline constexpr std::int64_t TicksPerSecond = 10'000'000;
@@ -31,4 +31,4 @@ bool AppendLocalMSecs(std::string& out, std::int64_t ticks);
 // "2024-03-01T13:00:00.123": the same in ISO form (a DATE attribute carries no zone).
 bool AppendIsoLocal(std::string& out, std::int64_t ticks);
 
-} // namespace zelk::monitor
+} // namespace zelk::ae

@@ -1,10 +1,10 @@
-#include "MonitorTime.h"
+#include "ZelkTimeText.h"
 
 #include "OsHelpers.h"
 
 #include <cmath>
 
-namespace zelk::monitor {
+namespace zelk::ae {
 
 namespace {
 
@@ -86,4 +86,4 @@ bool AppendIsoLocal(std::string& out, std::int64_t ticks) {
     return AppendCalendar(out, ticks, 'T', 3);
 }
 
-} // namespace zelk::monitor
+} // namespace zelk::ae
