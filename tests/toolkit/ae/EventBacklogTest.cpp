@@ -40,14 +40,25 @@ bool WaitWithoutMerging(const std::function<bool()>& condition) {
     return true;
 }
 
+// An event server connected to the simulator, and the sink of its default filter.
+struct TConnected {
+    TConnected() {
+        Server->Connect(SimProgId, QString());
+        Sink = Server->Filter()->Items(0)->Subscriptor();
+        EXPECT_NE(Sink, nullptr);
+    }
+    TScopedAESimulator Sim;
+    std::unique_ptr<TZelkEventServer> Server = std::make_unique<TZelkEventServer>();
+    ComPtr<TZelkEventSubscription> Sink;
+};
+
 } // namespace
 
 TEST_F(SubscriptionTest, ASinkWaitsWhileTheQueueIsBackloggedAndNothingIsLost) {
     TLeakCheck leaks;
-    TScopedAESimulator sim;
-    TZelkEventServer server;
-    server.Connect(SimProgId, QString());
-    TZelkEventSubscription* sink = server.Filter()->Items(0)->Subscriptor();
+    TConnected connected;
+    TZelkEventServer& server = *connected.Server;
+    TZelkEventSubscription* sink = connected.Sink.Get();
     ASSERT_NE(sink, nullptr);
     int arrived = 0;
     server.OnEvent = [&](TComponent*, TZelkEvent*) { ++arrived; };
@@ -79,11 +90,10 @@ TEST_F(SubscriptionTest, ASinkWaitsWhileTheQueueIsBackloggedAndNothingIsLost) {
 
 TEST_F(SubscriptionTest, DisconnectingOrDestroyingTheEventServerLetsAWaitingSinkGo) {
     TLeakCheck leaks;
-    TScopedAESimulator sim;
     for (const bool destroy : {false, true}) {
-        auto server = std::make_unique<TZelkEventServer>();
-        server->Connect(SimProgId, QString());
-        ComPtr<TZelkEventSubscription> sink(server->Filter()->Items(0)->Subscriptor());
+        TConnected connected;
+        std::unique_ptr<TZelkEventServer>& server = connected.Server;
+        ComPtr<TZelkEventSubscription>& sink = connected.Sink;
         ASSERT_NE(sink, nullptr);
         const std::shared_ptr<TZelkMsgBacklog> backlog = server->Backlog();
         TCall one(1);
@@ -107,10 +117,9 @@ TEST_F(SubscriptionTest, DisconnectingOrDestroyingTheEventServerLetsAWaitingSink
 
 TEST_F(SubscriptionTest, ALargeServerCallIsQueuedInBatchesThatKeepTheOrder) {
     TLeakCheck leaks;
-    TScopedAESimulator sim;
-    TZelkEventServer server;
-    server.Connect(SimProgId, QString());
-    TZelkEventSubscription* sink = server.Filter()->Items(0)->Subscriptor();
+    TConnected connected;
+    TZelkEventServer& server = *connected.Server;
+    TZelkEventSubscription* sink = connected.Sink.Get();
     ASSERT_NE(sink, nullptr);
     QStringList sources;
     int brackets = 0;
