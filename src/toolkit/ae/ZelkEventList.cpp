@@ -40,26 +40,28 @@ TZelkEvents::~TZelkEvents() {
 void TZelkEvents::AddEvent(TZelkEvent* Event) {
     if (!Event)
         throw EListError(QStringLiteral("Event is nil"));
-    int index = 0;
-    if (!FindExact(Event->Key(), index)) {
+    TEntry* found = FindExact(Event->Key());
+    if (!found) {
         QCollatorSortKey sortKey = FKeyCollator.sortKey(Event->Key());
+        int index = 0;
         if (!FindSortKey(sortKey, index)) {
-            FEntries.insert(static_cast<std::size_t>(index),
-                            TEntry{Event->Key(), std::move(sortKey), Event});
+            TEntry& inserted = FEntries.insert(static_cast<std::size_t>(index),
+                                               TEntry{Event->Key(), std::move(sortKey), Event});
             try {
                 LinkEntry(Event);
-                Hint(FEntries[static_cast<std::size_t>(index)], index);
+                Hint(inserted);
             } catch (...) {
+                FKeyHints.remove(inserted.Key);
                 FEntries.erase(static_cast<std::size_t>(index));
                 throw;
             }
-            JoinView(Event, FEntries[static_cast<std::size_t>(index)].SortKey);
+            JoinView(Event, inserted.SortKey);
             return;
         }
-        Hint(FEntries[static_cast<std::size_t>(index)], index);
+        found = &FEntries[static_cast<std::size_t>(index)];
     }
 
-    TEntry& entry = FEntries[static_cast<std::size_t>(index)];
+    TEntry& entry = *found;
     TZelkEvent* older = entry.Event;
     if (older == Event)
         return;
@@ -188,28 +190,19 @@ void TZelkEvents::ReleaseViewMarks(const std::vector<TZelkEvent*>& Events) noexc
 // ---- keyed entries ----
 
 bool TZelkEvents::Find(const QString& Key, int& Index) const {
-    return FindExact(Key, Index) || FindSortKey(FKeyCollator.sortKey(Key), Index);
-}
-
-bool TZelkEvents::FindExact(const QString& Key, int& Index) const {
-    const auto hint = FKeyHints.find(Key);
-    if (hint == FKeyHints.end())
-        return false;
-    std::size_t position = static_cast<std::size_t>(hint->Position);
-    if (position >= FEntries.size() || FEntries[position].Key != Key) {
-        // Moved by entries that came or went before it: its collation key finds it again
-        // without the collator.
-        position = FEntries.LowerBound(*hint->SortKey);
-        if (position >= FEntries.size() || FEntries[position].Key != Key)
-            return false;
-        hint->Position = static_cast<qsizetype>(position);
+    if (const TEntry* entry = FindExact(Key)) {
+        Index = static_cast<int>(FEntries.IndexOf(*entry));
+        return true;
     }
-    Index = static_cast<int>(position);
-    return true;
+    return FindSortKey(FKeyCollator.sortKey(Key), Index);
 }
 
-void TZelkEvents::Hint(const TEntry& Entry, int Index) const {
-    FKeyHints.insert(Entry.Key, TKeyHint{Index, Entry.SortKey});
+TZelkEvents::TEntry* TZelkEvents::FindExact(const QString& Key) const {
+    return FKeyHints.value(Key, nullptr);
+}
+
+void TZelkEvents::Hint(TEntry& Entry) const {
+    FKeyHints.insert(Entry.Key, &Entry);
 }
 
 bool TZelkEvents::FindSortKey(const QCollatorSortKey& SortKey, int& Index) const {
@@ -218,7 +211,7 @@ bool TZelkEvents::FindSortKey(const QCollatorSortKey& SortKey, int& Index) const
     const bool found =
         position < FEntries.size() && FEntries[position].SortKey.compare(SortKey) == 0;
     if (found)
-        Hint(FEntries[position], Index);
+        Hint(const_cast<TEntry&>(FEntries[position]));
     return found;
 }
 

@@ -27,7 +27,6 @@
 #include <QHash>
 #include <QString>
 #include <memory>
-#include <optional>
 #include <vector>
 
 class TZelkEvent;
@@ -110,8 +109,8 @@ private:
     // Called by a destroyed event that this list referred to.
     void EventDestroyed(TZelkEvent* Event, std::uint32_t Entries, bool InView) noexcept;
     // The entry whose key text is exactly Key, through the hints; no collation involved.
-    bool FindExact(const QString& Key, int& Index) const;
-    void Hint(const TEntry& Entry, int Index) const;
+    TEntry* FindExact(const QString& Key) const;
+    void Hint(TEntry& Entry) const;
     // Finds SortKey among the entries: true when present, Index its position or the
     // insertion point.
     bool FindSortKey(const QCollatorSortKey& SortKey, int& Index) const;
@@ -128,15 +127,10 @@ private:
     void ClearView() noexcept;
 
     zelk::ae::TEventEntries FEntries;
-    // The position and collation key of the entry of each key text (exact), to spare the
-    // collator when a notification carries its key as first written. A position is checked
-    // before use: entries that come or go shift the ones after them, which are then found
-    // again by their collation key and the hint renewed.
-    struct TKeyHint {
-        qsizetype Position = 0;
-        std::optional<QCollatorSortKey> SortKey;
-    };
-    mutable QHash<QString, TKeyHint> FKeyHints;
+    // The entry of each key text (exact), to spare the collator and the search when a
+    // notification carries its key as first written. An entry keeps its address while it
+    // lives, and its hint goes with it.
+    mutable QHash<QString, TEntry*> FKeyHints;
     // The sorted view; reading it takes destroyed events out, hence mutable.
     mutable zelk::ae::TEventView FView;
     std::vector<std::unique_ptr<TZelkEventSortItem>> FSortBylist;
