@@ -16,7 +16,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "conditions, defines event filters and reads the server's status.\n"
     "zelk-ae-monitor streams the same alarms and events to standard output as\n"
     "text or JSON lines, without a display. Both carry a simulated OPC AE\n"
-    "server to connect to.")
+    "server to connect to. zelk-ae-journal reads the alarm and event journal\n"
+    "they keep in SQLite or on a PostgreSQL server.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};programs;/")
 set(CPACK_STRIP_FILES ON)
@@ -29,6 +30,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 if(TARGET zelk-ae-journal)
     # The journal's embedded database is a Qt SQL driver plugin, loaded the same way.
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqt6sql6-sqlite")
+    # A plant-wide journal on a PostgreSQL server needs the PostgreSQL driver plugin.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libqt6sql6-psql)
 endif()
 
 include(CPack)

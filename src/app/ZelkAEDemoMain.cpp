@@ -4,6 +4,11 @@
 #include "ZelkAE.h"
 #include "ZelkAlarmListModel.h"
 #include "ZelkCom.h"
+#include "ZelkConditionStateDlg.h"
+#include "ZelkDefFilterDlg.h"
+#include "ZelkDlgServerSelect.h"
+#include "ZelkEventCondition.h"
+#include "ZelkEventSortDlg.h"
 #include "ZelkImages.h"
 #include "ui_ZelkAEDemoMain.h"
 
@@ -16,11 +21,7 @@
 #include <QScreen>
 #include <QScrollBar>
 
-namespace {
-
-const QString SimulatorProgID = QStringLiteral("Zelk.AESimulator.1");
-
-} // namespace
+namespace {} // namespace
 
 TMainForm::TMainForm(QWidget* parent, const QString& SettingsFolder)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), FSettingsFolder(SettingsFolder) {
@@ -44,6 +45,7 @@ TMainForm::TMainForm(QWidget* parent, const QString& SettingsFolder)
     FormCreate();
     ConnectControls();
     SetUpViewAndStatusBar();
+    SetUpJournal();
     if (!FSettingsFolder.isEmpty())
         LoadSettings();
 }
@@ -71,12 +73,18 @@ void TMainForm::ConnectControls() {
     bind(ui->AcknownledgeEvent1, &TMainForm::Acknowledge1Click);
     bind(ui->Acknownledgeallnotactive1, &TMainForm::AcknowledgeAll1Click);
     bind(ui->Refresh1, &TMainForm::Refresh1Click);
+    bind(ui->SortListBy1, &TMainForm::SortListBy1Click);
+    bind(ui->SetFilter1, &TMainForm::SetFilter1Click);
     bind(ui->Freeze1, &TMainForm::Freeze1Click);
     bind(ui->Info1, &TMainForm::Info1Click);
     bind(ui->Acknowledge1, &TMainForm::Acknowledge1Click);
     bind(ui->AcknowledgewithComment1, &TMainForm::AcknowledgewithComment1Click);
     bind(ui->AcknowledgeAll1, &TMainForm::AcknowledgeAll1Click);
     connect(ui->bClear, &QPushButton::clicked, this, [this] { Guarded([&] { bClearClick(); }); });
+    connect(ui->bCondState, &QToolButton::clicked, this,
+            [this] { Guarded([&] { bCondStateClick(); }); });
+    connect(ui->ListView1, &QAbstractItemView::doubleClicked, this,
+            [this] { Guarded([&] { ListView1DblClick(); }); });
 
     // The context menu's own items share their keys with the Edit menu's, which serve
     // them; only "Acknowledge with Comment..." has no twin there, so the window serves its
@@ -186,9 +194,34 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::Connect1Click() {
-    // Until the server selection dialog is there, the window connects to the simulated
-    // server of this computer, which the program registers at start.
-    ConnectTo(SimulatorProgID, QString());
+    if (!SelectEventServer(FServer.get(), this))
+        return;
+    FSelectedEventID = -1;
+    FModel->Clear();
+    ui->Freeze1->setChecked(false);
+    FServer->SetActive(true);
+}
+
+void TMainForm::SortListBy1Click() {
+    ShowEventSortDlg(FServer.get(), this);
+}
+
+void TMainForm::SetFilter1Click() {
+    ShowDefineFilterDlg(FServer.get(), this);
+}
+
+void TMainForm::bCondStateClick() {
+    TZelkEvent* event = EventOfItem(SelectedRow());
+    if (!event)
+        return;
+    // The snapshot is the window's until the dialog has closed.
+    const std::unique_ptr<TZelkEventCondition> condition = event->GetConditionState();
+    if (condition)
+        ShowConditionState(condition.get(), this);
+}
+
+void TMainForm::ListView1DblClick() {
+    bCondStateClick();
 }
 
 void TMainForm::ConnectTo(const QString& Server, const QString& Computer) {

@@ -27,7 +27,9 @@ class QTreeView;
 class TComponent;
 class TZelkAlarmListModel;
 class TZelkEvent;
+class TZelkEventJournal;
 class TZelkEventServer;
+class TZelkHistoryPage;
 
 namespace Ui {
 class TMainForm;
@@ -51,7 +53,8 @@ public:
     TZelkAlarmListModel* ListModel() const noexcept { return FModel; }
     QTreeView* ListView1() const;
 
-    // Connects to Server on Computer (empty: this computer) as the connect command does.
+    // Connects to Server on Computer (empty: this computer) as the connect command does
+    // after its dialog.
     void ConnectTo(const QString& Server, const QString& Computer);
 
     // ---- beyond the alarm list's own rules ----
@@ -79,6 +82,17 @@ public:
     // The file dialog of the export: the chosen file name, or empty. Replaceable for tests.
     std::function<QString()> ExportFileQuery;
 
+    // The journal every notification and operator action goes to: a URL (sqlite:FILE,
+    // postgresql://...), empty for none. A bad URL raises and leaves the journal as it was.
+    void SetJournalUrl(const QString& Url);
+    QString JournalUrl() const;
+    TZelkEventJournal* Journal() const noexcept { return FJournal; }
+    TZelkHistoryPage* HistoryPage() const noexcept { return FHistory; }
+    // File -> "Journal...": asks where the journal goes.
+    void Journal1Click();
+    // The input box of "Journal...": true with the entered URL on OK. Replaceable.
+    std::function<bool(QString& Url)> JournalQuery;
+
     // The input box of "Acknowledge with Comment...": true with the entered text on OK.
     // Replaceable, so that tests can answer it.
     std::function<bool(QString& Value)> InputQuery;
@@ -88,7 +102,15 @@ public:
     void FormShow();
     void FormResize();
     void FormDestroy();
+    // Chooses a server in the server selection dialog; on OK the list is emptied, the
+    // freeze lifted and the component activated.
     void Connect1Click();
+    void SortListBy1Click();
+    void SetFilter1Click();
+    // The state of the selected row's condition in the condition state dialog; nothing
+    // for no row, the placeholder row, or a server without information.
+    void bCondStateClick();
+    void ListView1DblClick();
     void Disconnect1Click();
     void Exit1Click();
     void Refresh1Click();
@@ -142,6 +164,7 @@ private:
     void CountNotificationsSecond();
     void FillServerPage();
     void SetUpViewAndStatusBar();
+    void SetUpJournal();
 
     std::unique_ptr<Ui::TMainForm> ui;
     std::unique_ptr<TZelkEventServer> FServer;
@@ -164,4 +187,7 @@ private:
     QLabel* FStatusEvents = nullptr;
     QLabel* FStatusRate = nullptr;
     bool FSettingsSaved = false;
+    TZelkEventJournal* FJournal = nullptr;
+    TZelkHistoryPage* FHistory = nullptr;
+    QLabel* FStatusJournal = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include "ZelkAE.h"
 #include "ZelkAEDemoMain.h"
+#include "ZelkJournal.h"
 #include "ui_ZelkAEDemoMain.h"
 
 #include <QDir>
@@ -33,7 +34,18 @@ QString ErrorText(const std::exception& e) {
 void TMainForm::LoadSettings() {
     const QString windowFile = WindowSettingsFile(FSettingsFolder);
     const QString serverFile = EventServerSettingsFile(FSettingsFolder);
+    QString journal = DefaultJournalUrl();
+    // Journaling is on from the first start; an operator who switched it off keeps it off.
+    const auto startJournal = [&] {
+        try {
+            SetJournalUrl(journal);
+        } catch (const std::exception& e) {
+            AddLine(ui->Memo1, QStringLiteral("journal %1 cannot be used (%2): no journal is kept")
+                                   .arg(journal, ErrorText(e)));
+        }
+    };
     if (!QFileInfo::exists(windowFile) && !QFileInfo::exists(serverFile)) {
+        startJournal();
         AddLine(ui->Memo1, QStringLiteral("no settings stored in %1 yet: the defaults are used")
                                .arg(QDir::toNativeSeparators(FSettingsFolder)));
         return;
@@ -54,7 +66,9 @@ void TMainForm::LoadSettings() {
         SetTimeDisplay(settings.value(QStringLiteral("view/utc"), false).toBool()
                            ? TTimeDisplay::Utc
                            : TTimeDisplay::Local);
+        journal = settings.value(QStringLiteral("journal/url"), journal).toString();
     }
+    startJournal();
 
     if (!QFileInfo::exists(serverFile))
         return;
@@ -78,6 +92,7 @@ void TMainForm::SaveSettings() {
     settings.setValue(QStringLiteral("window/columns"), ui->ListView1->header()->saveState());
     settings.setValue(QStringLiteral("window/page"), ui->PageControl1->currentIndex());
     settings.setValue(QStringLiteral("view/utc"), FTimeDisplay == TTimeDisplay::Utc);
+    settings.setValue(QStringLiteral("journal/url"), JournalUrl());
     settings.sync();
     // The window closes disconnected (FormDestroy), so the component is stored inactive
     // and a start never connects before the operator asks for it.

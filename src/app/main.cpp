@@ -1,8 +1,7 @@
 #include "ClientOptions.h"
+#include "ShowException.h"
 #include "ZelkAEDemoMain.h"
 #include "ZelkApplication.h"
-
-#include "ShowException.h"
 
 #include <QStandardPaths>
 #include <QTimer>

@@ -1,8 +1,10 @@
 #include "MonitorOptions.h"
 
+#include "ZelkCommandLine.h"
+#include "ZelkJournalLocation.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <cmath>
 #include <limits>
 
@@ -16,7 +18,7 @@ const QString Description = QStringLiteral(
     "\n"
     "Exit status: 0 normal end (also after SIGINT, SIGTERM or when the reader of the "
     "output goes away), 64 usage error, 69 the server cannot be reached, 74 standard "
-    "output failed, 75 connection lost (server shutdown or keep-alive time-out).");
+    "output or the journal failed, 75 connection lost (server shutdown or keep-alive time-out).");
 
 struct TOptionSet {
     QCommandLineOption Server{QStringLiteral("server"),
@@ -57,6 +59,17 @@ struct TOptionSet {
                               QStringLiteral("Output form: text (aligned lines, the default) "
                                              "or jsonl (one JSON object per line)."),
                               QStringLiteral("FORMAT")};
+    QCommandLineOption Quiet{QStringLiteral("quiet"),
+                             QStringLiteral("Print no notifications (with --journal: only "
+                                            "journal them).")};
+    QCommandLineOption Journal{
+        QStringLiteral("journal"),
+        QStringLiteral("Also record every notification received, and the connects, "
+                       "disconnects, refreshes and shutdowns, in the journal at URL: "
+                       "sqlite:PATH, postgresql://[user@]host[:port]/database, or 'default' "
+                       "(%1). The password comes from PGPASSWORD or ~/.pgpass.")
+            .arg(DefaultJournalUrl()),
+        QStringLiteral("URL")};
     QCommandLineOption Duration{QStringLiteral("duration"),
                                 QStringLiteral("Stop after this many seconds."),
                                 QStringLiteral("SECONDS")};
@@ -86,61 +99,14 @@ struct TOptionSet {
         QStringLiteral("RATE")};
 };
 
-// Raised inside the parser for a value that does not fit its option.
-struct TUsageError {
-    QString Text;
-};
-
-[[noreturn]] void Refuse(const QString& text) {
-    throw TUsageError{text};
-}
-
-std::int64_t ParseInteger(const QCommandLineParser& parser, const QCommandLineOption& option,
-                          std::int64_t lowest, std::int64_t highest) {
-    const QString text = parser.value(option);
-    bool ok = false;
-    const qlonglong value = text.trimmed().toLongLong(&ok);
-    if (!ok || value < lowest || value > highest)
-        Refuse(QStringLiteral("invalid value '%1' for --%2: expected a whole number from %3 to %4")
-                   .arg(text, option.names().constFirst())
-                   .arg(lowest)
-                   .arg(highest));
-    return value;
-}
-
-tZelkEventtypes ParseTypes(const QStringList& values) {
-    tZelkEventtypes types;
-    for (const QString& value : values) {
-        for (const QString& part : value.split(QLatin1Char(','))) {
-            const QString name = part.trimmed().toLower();
-            if (name == QLatin1String("simple"))
-                types.Include(evSimple);
-            else if (name == QLatin1String("condition"))
-                types.Include(evCondition);
-            else if (name == QLatin1String("tracking"))
-                types.Include(evTracking);
-            else
-                Refuse(QStringLiteral("unknown event type '%1' for --types: expected simple, "
-                                      "condition or tracking")
-                           .arg(part.trimmed()));
-        }
-    }
-    return types;
-}
+using zelk::cmdline::Refuse;
+using zelk::cmdline::TUsageError;
 
 void ParseSeverity(const QString& text, TMonitorOptions& options) {
-    static const QRegularExpression range(
-        QStringLiteral("^\\s*(\\d{1,4})\\s*-\\s*(\\d{1,4})\\s*$"));
-    const QRegularExpressionMatch match = range.match(text);
-    const int low = match.hasMatch() ? match.captured(1).toInt() : -1;
-    const int high = match.hasMatch() ? match.captured(2).toInt() : -1;
-    if (low < 0 || high > 1000 || low > high)
-        Refuse(QStringLiteral("invalid severity range '%1': expected LOW-HIGH with 0 <= LOW <= "
-                              "HIGH <= 1000")
-                   .arg(text));
-    options.SeverityLow = low;
-    options.SeverityHigh = high;
+    std::tie(options.SeverityLow, options.SeverityHigh) = zelk::cmdline::SeverityRange(text);
 }
+
+constexpr auto& ParseInteger = zelk::cmdline::WholeNumber;
 
 QStringList NonEmptyNames(const QCommandLineParser& parser, const QCommandLineOption& option) {
     const QStringList names = parser.values(option);
@@ -182,7 +148,7 @@ void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set,
         options.ClientName = parser.value(set.ClientName);
 
     if (parser.isSet(set.Types))
-        options.EventTypes = ParseTypes(parser.values(set.Types));
+        options.EventTypes = zelk::cmdline::EventTypes(parser.values(set.Types));
     if (parser.isSet(set.Severity))
         ParseSeverity(parser.value(set.Severity), options);
     options.Categories = NonEmptyNames(parser, set.Category);
@@ -201,6 +167,16 @@ void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set,
         else
             Refuse(QStringLiteral("unknown format '%1': expected text or jsonl")
                        .arg(parser.value(set.Format)));
+    }
+    options.Quiet = parser.isSet(set.Quiet);
+    if (parser.isSet(set.Journal)) {
+        const QString url = parser.value(set.Journal).trimmed();
+        options.JournalUrl = url == QLatin1String("default") ? DefaultJournalUrl() : url;
+        try {
+            TZelkJournalLocation::Parse(options.JournalUrl);
+        } catch (const EZelkJournalError& e) {
+            Refuse(e.Message());
+        }
     }
     constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
     constexpr std::int64_t mostInt = std::numeric_limits<int>::max();
@@ -226,9 +202,9 @@ TMonitorCommand ParseMonitorCommand(const QStringList& arguments) {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({set.Server, set.Computer, set.ClientName, set.Types, set.Severity,
-                       set.Category, set.Area, set.Source, set.Format, set.Duration, set.Count,
-                       set.KeepAlive, set.ListServers, set.Browse, set.SimulateShutdownAfter,
-                       set.SimulateFlood});
+                       set.Category, set.Area, set.Source, set.Format, set.Quiet, set.Journal,
+                       set.Duration, set.Count, set.KeepAlive, set.ListServers, set.Browse,
+                       set.SimulateShutdownAfter, set.SimulateFlood});
 
     TMonitorCommand command;
     if (!parser.parse(arguments)) {

@@ -42,6 +42,10 @@ struct TMonitorOptions {
     QStringList Sources;
 
     TMonitorFormat Format = TMonitorFormat::Text;
+    // Print nothing per notification (with a journal: journal only).
+    bool Quiet = false;
+    // Journal every notification received and the connection's actions; empty: none.
+    QString JournalUrl;
     std::int64_t DurationMs = 0; // 0: until stopped
     std::int64_t Count = 0;      // 0: no limit
     int KeepAlive = 0;

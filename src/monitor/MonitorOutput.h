@@ -1,42 +1,9 @@
 #pragma once
 
-// TMonitorOutput: the monitor's standard output. Lines collect in a buffer that goes to
-// the file descriptor in one write per batch of notifications (or sooner, when a batch
-// is large), so a reader at the other end of a pipe sees whole batches promptly.
+// The monitor's standard output: a buffered file descriptor (FdOutput.h).
 
-#include <QString>
-#include <string>
+#include "FdOutput.h"
 
 namespace zelk::monitor {
-
-class TMonitorOutput {
-public:
-    // Writes to `fd`, which stays open (and owned by the caller). SIGPIPE must be ignored
-    // in the process, so that a reader who went away shows as EPIPE here.
-    explicit TMonitorOutput(int fd) noexcept : FFd(fd) {}
-    TMonitorOutput(const TMonitorOutput&) = delete;
-    TMonitorOutput& operator=(const TMonitorOutput&) = delete;
-
-    // The buffer the lines are appended to; once writing has failed, appended text is
-    // dropped at the next Flush.
-    std::string& Buffer() noexcept { return FBuffer; }
-    // Flush when the buffer holds more than this.
-    static constexpr std::size_t FlushThreshold = 256 * 1024;
-    bool Full() const noexcept { return FBuffer.size() > FlushThreshold; }
-
-    // Writes out the buffer, retrying interrupted and partial writes. False once a write
-    // has failed; the failure stays.
-    bool Flush();
-    bool Failed() const noexcept { return FError != 0; }
-    // The reader closed its end: the end of the run, not an error.
-    bool BrokenPipe() const noexcept;
-    // The system's text for a failure other than a broken pipe.
-    QString ErrorText() const;
-
-private:
-    int FFd;
-    int FError = 0;
-    std::string FBuffer;
-};
-
+using TMonitorOutput = zelk::rtl::TFdOutput;
 } // namespace zelk::monitor

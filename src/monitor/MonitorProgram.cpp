@@ -56,6 +56,7 @@ private:
 int Stream(const TMonitorOptions& options, TMonitorOutput& output,
            zelk::aesim::TAESimulator& simulator) {
     TMonitorSession session(options, output, &simulator);
+    session.OnNotice = WriteError;
     const TMonitorStopSignals signals([&session] { session.Stop(); });
     const int status = session.Run();
     if (!session.ErrorText().isEmpty())

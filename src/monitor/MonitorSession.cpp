@@ -2,10 +2,16 @@
 
 #include "ZelkAESim.h"
 #include "ZelkEventItems.h"
+#include "ZelkEventJournal.h"
 
 #include <QTimer>
 
 namespace zelk::monitor {
+
+namespace {
+// How long the end of a run waits for the journal to write what is still waiting.
+constexpr std::chrono::seconds JournalDrain{15};
+} // namespace
 
 void ConfigureEventServer(TZelkEventServer& server, const TMonitorOptions& options) {
     server.SetServerName(options.ServerName);
@@ -39,6 +45,7 @@ int TMonitorSession::Run() {
         FFilter->SetSources(FOptions.Sources);
     }
     InstallHandlers();
+    OpenJournal();
     const QString target =
         FOptions.ComputerName.isEmpty()
             ? FOptions.ServerName
@@ -147,15 +154,74 @@ void TMonitorSession::Disconnect() {
     FFilter = nullptr;
     FServer.reset();
     FOutput.Flush();
+    CloseJournal();
+}
+
+void TMonitorSession::OpenJournal() {
+    if (FOptions.JournalUrl.isEmpty())
+        return;
+    FJournal = std::make_unique<TZelkEventJournal>();
+    // The journal keeps what the run counts, so it holds what the output shows.
+    FJournal->EventFilter = [this](const TZelkEvent&) {
+        if (FFinished || (FOptions.Count > 0 && FJournaled >= FOptions.Count))
+            return false;
+        ++FJournaled;
+        return true;
+    };
+    // Trouble is told as it starts, and so is the recovery; a journal that simply works
+    // stays quiet.
+    connect(FJournal.get(), &TZelkEventJournal::StateChanged, this,
+            [this, last = TZelkEventJournal::TState::Off,
+             reason = QString()](TZelkEventJournal::TState state) mutable {
+                using TState = TZelkEventJournal::TState;
+                const bool told =
+                    (state != last && (state != TState::Writing || last != TState::Off)) ||
+                    (state == TState::Unavailable && FJournal->Reason() != reason);
+                last = state;
+                reason = FJournal->Reason();
+                if (told && state != TState::Off)
+                    Notice(FJournal->StateText().replace(0, 1, QLatin1Char('j')));
+            });
+    FJournal->Open(FOptions.JournalUrl);
+    FJournal->Attach(FServer.get());
+}
+
+void TMonitorSession::CloseJournal() {
+    if (!FJournal)
+        return;
+    const QString url = FJournal->Url();
+    const std::int64_t waiting = FJournal->Backlog();
+    if (waiting > 0 && FJournal->State() == TZelkEventJournal::TState::Unavailable)
+        Notice(QStringLiteral("journal: waiting up to %1 s for %2 to take %3 entries")
+                   .arg(JournalDrain.count())
+                   .arg(url)
+                   .arg(waiting));
+    disconnect(FJournal.get(), nullptr, this, nullptr);
+    const bool complete = FJournal->Close(JournalDrain);
+    if (!complete) {
+        Notice(QStringLiteral("journal: %1 entries could not be written to %2")
+                   .arg(FJournal->Lost())
+                   .arg(url));
+        if (FExitCode == ExitOk)
+            FExitCode = ExitIoError;
+    }
+    FJournal.reset();
+}
+
+void TMonitorSession::Notice(const QString& text) {
+    if (OnNotice)
+        OnNotice(text);
 }
 
 void TMonitorSession::HandleEvent(TZelkEvent* event) {
     if (FFinished || FCountReached)
         return;
-    if (FOptions.Format == TMonitorFormat::JsonLines)
-        AppendJsonLine(FOutput.Buffer(), *event);
-    else
-        AppendTextLine(FOutput.Buffer(), *event);
+    if (!FOptions.Quiet) {
+        if (FOptions.Format == TMonitorFormat::JsonLines)
+            AppendJsonLine(FOutput.Buffer(), *event);
+        else
+            AppendTextLine(FOutput.Buffer(), *event);
+    }
     ++FNotifications;
     if (FOptions.Count > 0 && FNotifications >= FOptions.Count)
         FCountReached = true;

@@ -5,7 +5,9 @@
 // arrives (flushed at the end of each batch), and ends on the first of: the count or
 // the duration reached, a stop request (SIGINT, SIGTERM), the reader of the output gone,
 // or the connection lost (server shutdown, keep-alive time-out). It then un-advises and
-// disconnects cleanly. Everything runs on the user-interface thread.
+// disconnects cleanly. With a journal, the notifications it counts (and the connection's
+// actions) are journaled as well; the journal is given time to catch up at the end.
+// Everything runs on the user-interface thread.
 
 #include "MonitorOptions.h"
 #include "MonitorOutput.h"
@@ -13,7 +15,10 @@
 
 #include <QEventLoop>
 #include <QObject>
+#include <functional>
 #include <memory>
+
+class TZelkEventJournal;
 
 namespace zelk::aesim {
 class TAESimulator;
@@ -42,6 +47,10 @@ public:
     const QString& ErrorText() const noexcept { return FErrorText; }
     std::int64_t Notifications() const noexcept { return FNotifications; }
 
+    // What the user should hear about while the run goes on (the journal's state); the
+    // program writes it to standard error.
+    std::function<void(const QString&)> OnNotice;
+
 private:
     void Finish(int exitCode, const QString& errorText = QString());
     void InstallHandlers();
@@ -51,11 +60,15 @@ private:
     void HandleEvent(TZelkEvent* event);
     void HandleEndUpdate();
     void FlushOutput();
+    void OpenJournal();
+    void CloseJournal();
+    void Notice(const QString& text);
     QString ShutdownReason(const QString& reported) const;
 
     TMonitorOptions FOptions;
     TMonitorOutput& FOutput;
     zelk::aesim::TAESimulator* FSimulator; // not owned
+    std::unique_ptr<TZelkEventJournal> FJournal;
     std::unique_ptr<TZelkEventServer> FServer;
     TZelkEventFilter* FFilter = nullptr; // owned by the server's filter collection
     QEventLoop FLoop;
@@ -65,6 +78,7 @@ private:
     int FExitCode = ExitOk;
     QString FErrorText;
     std::int64_t FNotifications = 0;
+    std::int64_t FJournaled = 0;
 };
 
 } // namespace zelk::monitor

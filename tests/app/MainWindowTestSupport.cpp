@@ -3,14 +3,18 @@
 #include "Exceptions.h"
 #include "ZelkCOMLink.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 namespace zelk::apptest {
 
 void MainWindowTest::SetUp() {
+    FOldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", FDataHome.path().toLocal8Bit());
     FRegistry = std::make_unique<zelk::testing::TScopedConnectionRegistry>();
     RegisterZelkCOMLink();
     FSim = std::make_unique<zelk::aesim::TScopedAESimulator>();
@@ -30,10 +34,14 @@ void MainWindowTest::TearDown() {
     SetShowExceptionHandler(FPreviousHandler);
     FSim.reset();
     FRegistry.reset();
+    if (FOldDataHome.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", FOldDataHome);
 }
 
 void MainWindowTest::ConnectWindow() {
-    FWindow->findChild<QAction*>(QStringLiteral("Connect1"))->trigger();
+    FWindow->ConnectTo(QStringLiteral("Zelk.AESimulator.1"), QString());
     ASSERT_TRUE(FWindow->ZelkEventServer1()->Active());
     // The refresh after connecting ends with an update bracket; the list follows it.
     ASSERT_TRUE(zelk::test::WaitUntil([&] {
@@ -41,8 +49,12 @@ void MainWindowTest::ConnectWindow() {
     }));
 }
 
-bool MainWindowTest::WaitRows(int rows) {
-    return zelk::test::WaitUntil([&] { return FWindow->ListModel()->rowCount() == rows; });
+bool MainWindowTest::WaitRows(int rows, bool AdvanceClock) {
+    return zelk::test::WaitUntil([&] {
+        if (AdvanceClock)
+            (*FSim)->AdvanceClock(100);
+        return FWindow->ListModel()->rowCount() == rows;
+    });
 }
 
 QString MainWindowTest::Cell(int row, int column) const {
@@ -85,6 +97,19 @@ void MainWindowTest::Select(int row) {
     view->selectionModel()->setCurrentIndex(FWindow->ListModel()->index(row, 0),
                                             QItemSelectionModel::ClearAndSelect |
                                                 QItemSelectionModel::Rows);
+}
+
+void MainWindowTest::OnNextModal(std::function<void(QWidget*)> Step) {
+    auto* timer = new QTimer(FWindow.get());
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, step = std::move(Step)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        step(modal);
+    });
+    timer->start(20);
 }
 
 QStringList MainWindowTest::AckCalls() const {

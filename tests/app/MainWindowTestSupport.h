@@ -11,7 +11,9 @@
 #include "ZelkAlarmListModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QTemporaryDir>
 #include <QTreeView>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -29,8 +31,9 @@ protected:
 
     // Connects through the window's command and waits for the refresh to be shown.
     void ConnectWindow();
-    // Waits until the list shows `rows` rows.
-    bool WaitRows(int rows);
+    // Waits until the list shows `rows` rows. A refresh is delivered as the simulator's
+    // clock moves: with AdvanceClock the wait moves it.
+    bool WaitRows(int rows, bool AdvanceClock = false);
     // The text of a cell, as the view shows it.
     QString Cell(int row, int column) const;
     // The row showing the condition's source, or -1.
@@ -40,9 +43,15 @@ protected:
     QString Text(const char* name) const;
     bool Checked(const char* name) const;
     void Select(int row);
+    // Runs Step on the next modal window that opens (from the event loop the window's
+    // modal call runs), so that a test can drive a dialog the window opens.
+    void OnNextModal(std::function<void(QWidget*)> Step);
     // The simulator's recorded AckCondition calls.
     QStringList AckCalls() const;
 
+    // The user's data folder, where a window keeps its journal by default, is the test's.
+    QTemporaryDir FDataHome;
+    QByteArray FOldDataHome;
     std::unique_ptr<zelk::testing::TScopedConnectionRegistry> FRegistry;
     std::unique_ptr<zelk::aesim::TScopedAESimulator> FSim;
     std::unique_ptr<TMainForm> FWindow;

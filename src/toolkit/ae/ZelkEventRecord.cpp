@@ -33,13 +33,6 @@ void AppendPadded(std::string& out, std::string_view text, int width, bool right
         out.append(fill, ' ');
 }
 
-void AppendKey(std::string& out, const char* key) {
-    out.push_back(',');
-    out.push_back('"');
-    out += key;
-    out += "\":";
-}
-
 // The ticks of a FILETIME as received; nothing for 0 ("no time") or beyond any calendar.
 std::optional<std::int64_t> CalendarTicks(const FILETIME& time) {
     const std::uint64_t ticks = zelk::ae::FileTimeTicks(time);
@@ -156,41 +149,41 @@ void AppendEventJsonLine(std::string& out, const TZelkEventRecord& record) {
     out += "{\"eventType\":\"";
     out += EventTypeName(record.EventType);
     out.push_back('"');
-    AppendKey(out, "eventTypeCode");
+    AppendJsonKey(out, "eventTypeCode");
     AppendJsonNumber(out, std::int64_t{record.EventType});
-    AppendKey(out, "categoryId");
+    AppendJsonKey(out, "categoryId");
     AppendJsonNumber(out, std::int64_t{record.CategoryId});
-    AppendKey(out, "categoryName");
+    AppendJsonKey(out, "categoryName");
     AppendJsonString(out, record.CategoryName);
-    AppendKey(out, "source");
+    AppendJsonKey(out, "source");
     AppendJsonString(out, record.Source);
-    AppendKey(out, "condition");
+    AppendJsonKey(out, "condition");
     AppendJsonString(out, record.Condition);
-    AppendKey(out, "subCondition");
+    AppendJsonKey(out, "subCondition");
     AppendJsonString(out, record.SubCondition);
-    AppendKey(out, "changeMask");
+    AppendJsonKey(out, "changeMask");
     AppendJsonNumber(out, std::int64_t{record.ChangeMask});
-    AppendKey(out, "newState");
+    AppendJsonKey(out, "newState");
     AppendJsonNumber(out, std::int64_t{record.NewState});
-    AppendKey(out, "severity");
+    AppendJsonKey(out, "severity");
     AppendJsonNumber(out, std::int64_t{record.Severity});
-    AppendKey(out, "quality");
+    AppendJsonKey(out, "quality");
     AppendJsonNumber(out, std::int64_t{record.Quality});
-    AppendKey(out, "ackRequired");
+    AppendJsonKey(out, "ackRequired");
     out += record.AckRequired ? "true" : "false";
-    AppendKey(out, "actor");
+    AppendJsonKey(out, "actor");
     AppendJsonString(out, record.Actor);
-    AppendKey(out, "message");
+    AppendJsonKey(out, "message");
     AppendJsonString(out, record.Message);
-    AppendKey(out, "cookie");
+    AppendJsonKey(out, "cookie");
     AppendJsonNumber(out, std::int64_t{record.Cookie});
-    AppendKey(out, "time");
+    AppendJsonKey(out, "time");
     AppendTime(out, CalendarTicks(record.Time));
-    AppendKey(out, "activeTime");
+    AppendJsonKey(out, "activeTime");
     AppendTime(out, CalendarTicks(record.ActiveTime));
-    AppendKey(out, "activeTimeRaw");
+    AppendJsonKey(out, "activeTimeRaw");
     AppendJsonNumber(out, FileTimeTicks(record.ActiveTime));
-    AppendKey(out, "attributes");
+    AppendJsonKey(out, "attributes");
     out += record.AttributesJson;
     out += "}\n";
 }

@@ -253,6 +253,13 @@ void AppendJsonString(std::string& out, const QString& text) {
     AppendJsonText(out, reinterpret_cast<const char16_t*>(text.utf16()), text.size());
 }
 
+void AppendJsonKey(std::string& out, const char* key) {
+    out.push_back(',');
+    out.push_back('"');
+    out += key;
+    out += "\":";
+}
+
 void AppendJsonNumber(std::string& out, double value) {
     if (!std::isfinite(value)) {
         out += "null";

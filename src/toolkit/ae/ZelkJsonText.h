@@ -14,6 +14,8 @@ namespace zelk::ae {
 // A quoted JSON string. Control characters are escaped; a lone UTF-16 surrogate (which
 // no UTF-8 text can carry) becomes U+FFFD.
 void AppendJsonString(std::string& out, const QString& text);
+// The separator and key of an object's field after its first: ,"key":
+void AppendJsonKey(std::string& out, const char* key);
 // A JSON number; NaN and the infinities, which JSON lacks, become null.
 void AppendJsonNumber(std::string& out, double value);
 void AppendJsonNumber(std::string& out, std::int64_t value);

@@ -1,13 +1,13 @@
-#include "MonitorOutput.h"
+#include "FdOutput.h"
 
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
 #include <unistd.h>
 
-namespace zelk::monitor {
+namespace zelk::rtl {
 
-bool TMonitorOutput::Flush() {
+bool TFdOutput::Flush() {
     if (FError != 0) {
         FBuffer.clear();
         return false;
@@ -34,12 +34,12 @@ bool TMonitorOutput::Flush() {
     return FError == 0;
 }
 
-bool TMonitorOutput::BrokenPipe() const noexcept {
+bool TFdOutput::BrokenPipe() const noexcept {
     return FError == EPIPE;
 }
 
-QString TMonitorOutput::ErrorText() const {
+QString TFdOutput::ErrorText() const {
     return QString::fromLocal8Bit(std::strerror(FError));
 }
 
-} // namespace zelk::monitor
+} // namespace zelk::rtl
