@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -78,12 +79,44 @@ void ApplicationStarted() {
     qAddPostRoutine(ApplicationEnding);
 }
 
+// Runs up to MaxCalls pending calls on the UI thread; returns how many ran.
+std::size_t Serve(std::size_t MaxCalls) {
+    TSyncState& state = State();
+    std::size_t ran = 0;
+    while (ran < MaxCalls) {
+        std::shared_ptr<TSyncRequest> request;
+        {
+            std::lock_guard lock(state.Lock);
+            if (!OnUiThread(state) || state.Queue.empty())
+                return ran;
+            request = state.Queue.front();
+            state.Queue.pop_front();
+        }
+        try {
+            (*request->Method)();
+        } catch (...) {
+            request->Error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(state.Lock);
+            request->Done = true;
+        }
+        state.Finished.notify_all();
+        ++ran;
+    }
+    return ran;
+}
+
+// One turn: the calls queued by now. A call queued while they run posts an event of its
+// own, because the flag is down from here on.
 void ServePostedEvent() {
+    std::size_t queued = 0;
     {
         std::lock_guard lock(State().Lock);
         State().EventPosted = false;
+        queued = State().Queue.size();
     }
-    CheckSynchronize();
+    Serve(queued);
 }
 
 std::chrono::steady_clock::time_point Deadline(std::chrono::milliseconds timeout, bool& infinite) {
@@ -99,13 +132,16 @@ std::chrono::steady_clock::time_point Deadline(std::chrono::milliseconds timeout
 
 Q_COREAPP_STARTUP_FUNCTION(ApplicationStarted)
 
-void Synchronize(const std::function<void()>& Method) {
+namespace {
+
+// Queues Method and waits until it has run or, while it has not begun, Withdrawn() holds.
+bool RunOnUiThread(const std::function<void()>& Method, const std::function<bool()>* Withdrawn) {
     TSyncState& state = State();
     std::unique_lock lock(state.Lock);
     if (OnUiThread(state)) {
         lock.unlock();
         Method();
-        return;
+        return true;
     }
     if (!state.App)
         throw NoApplication();
@@ -129,37 +165,40 @@ void Synchronize(const std::function<void()>& Method) {
         state.EventPosted = true;
     }
     state.Arrived.notify_all();
-    state.Finished.wait(lock, [&] { return request->Done; });
+    for (;;) {
+        state.Finished.wait(lock, [&] { return request->Done || (Withdrawn && (*Withdrawn)()); });
+        if (request->Done)
+            break;
+        // Still queued: taken back. Otherwise the UI thread runs it now; wait for its end.
+        const auto queued = std::find(state.Queue.begin(), state.Queue.end(), request);
+        if (queued != state.Queue.end()) {
+            state.Queue.erase(queued);
+            return false;
+        }
+        state.Finished.wait(lock, [&] { return request->Done; });
+        break;
+    }
     if (request->Error) {
         lock.unlock();
         std::rethrow_exception(request->Error);
     }
+    return true;
+}
+
+} // namespace
+
+void Synchronize(const std::function<void()>& Method) {
+    RunOnUiThread(Method, nullptr);
 }
 
 bool CheckSynchronize() {
+    return Serve(std::numeric_limits<std::size_t>::max()) > 0;
+}
+
+bool SynchronizePending() {
     TSyncState& state = State();
-    bool ran = false;
-    for (;;) {
-        std::shared_ptr<TSyncRequest> request;
-        {
-            std::lock_guard lock(state.Lock);
-            if (!OnUiThread(state) || state.Queue.empty())
-                return ran;
-            request = state.Queue.front();
-            state.Queue.pop_front();
-        }
-        try {
-            (*request->Method)();
-        } catch (...) {
-            request->Error = std::current_exception();
-        }
-        {
-            std::lock_guard lock(state.Lock);
-            request->Done = true;
-        }
-        state.Finished.notify_all();
-        ran = true;
-    }
+    std::lock_guard lock(state.Lock);
+    return !state.Queue.empty();
 }
 
 bool IsUIThread() {
@@ -189,6 +228,17 @@ bool WaitServingSynchronize(const std::function<bool()>& Done, std::chrono::mill
         else if (state.Arrived.wait_until(lock, deadline) == std::cv_status::timeout)
             return Done();
     }
+}
+
+bool SynchronizeUnless(const std::function<void()>& Method,
+                       const std::function<bool()>& Withdrawn) {
+    return RunOnUiThread(Method, &Withdrawn);
+}
+
+void WakeSyncCallers() {
+    TSyncState& state = State();
+    { std::lock_guard lock(state.Lock); }
+    state.Finished.notify_all();
 }
 
 void WakeSyncWaiters() {

@@ -4,10 +4,12 @@
 // application object) and wait for it.
 //
 // Pending calls sit in a queue of their own. A caller on another thread appends its call,
-// makes sure one queued Qt event is on its way to the UI thread (the event serves the whole
-// queue) and blocks until its call has run. A UI thread that waits for a worker through
-// WaitServingSynchronize serves the queue while it waits, and nothing else: no other Qt
-// event handler runs re-entrantly.
+// makes sure one queued Qt event is on its way to the UI thread and blocks until its call
+// has run. The event serves the calls that were queued when it arrived; a call queued
+// while they run waits for the next turn of the event loop, so a worker that synchronizes
+// again at once cannot keep the UI thread from its other events. A UI thread that waits for a
+// worker through WaitServingSynchronize serves the queue while it waits, and nothing else: no other
+// Qt event handler runs re-entrantly.
 //
 // Without a live application object there is no event loop to carry a call:
 // - on the thread that ran the last application object, the call runs directly;
@@ -27,6 +29,9 @@ void Synchronize(const std::function<void()>& Method);
 // Returns whether it ran any.
 bool CheckSynchronize();
 
+// Whether a synchronized call waits for the UI thread.
+bool SynchronizePending();
+
 // True on the thread of the live application object.
 bool IsUIThread();
 
@@ -40,5 +45,14 @@ bool WaitServingSynchronize(const std::function<bool()>& Done, std::chrono::mill
 
 // Wakes every WaitServingSynchronize to look at its condition again.
 void WakeSyncWaiters();
+
+// Synchronize, unless Withdrawn() turns true while the call still waits for the UI thread:
+// then the call is taken back unrun and the result is false. A call that the UI thread has
+// begun runs to its end. Withdrawn is evaluated with the queue lock held, so it must be
+// cheap; whoever makes it true calls WakeSyncCallers() afterwards.
+bool SynchronizeUnless(const std::function<void()>& Method, const std::function<bool()>& Withdrawn);
+
+// Wakes every caller of SynchronizeUnless to look at its condition again.
+void WakeSyncCallers();
 
 } // namespace zelk::rtl

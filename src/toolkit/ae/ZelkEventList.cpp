@@ -13,15 +13,6 @@ void CheckIndex(qint64 Index, std::size_t Count) {
         throw EListError::IndexOutOfBounds(Index);
 }
 
-// Removes the addresses in Gone (sorted) from List, without following any of them.
-void RemoveAddresses(std::vector<TZelkEvent*>& List, const std::vector<TZelkEvent*>& Gone) {
-    List.erase(std::remove_if(List.begin(), List.end(),
-                              [&Gone](TZelkEvent* event) {
-                                  return std::binary_search(Gone.begin(), Gone.end(), event);
-                              }),
-               List.end());
-}
-
 } // namespace
 
 void TZelkEvents::DiscardPrevious(TZelkEventServer* Server, std::unique_ptr<TZelkEvent> Previous) {
@@ -36,8 +27,12 @@ TZelkEvents::TZelkEvents() : FKeyCollator(zelk::ae::MakeCollator(Qt::CaseInsensi
 
 TZelkEvents::~TZelkEvents() {
     ClearView();
-    for (const TEntry& entry : FEntries)
-        UnlinkEntry(entry.Event);
+    FEntries.ForEach([this](const TEntry& entry) {
+        if (auto* link = entry.Event->FLinks.Find(this)) {
+            link->Entries = 0;
+            entry.Event->FLinks.ReleaseIfUnused(this);
+        }
+    });
 }
 
 // ---- merging ----
@@ -45,26 +40,28 @@ TZelkEvents::~TZelkEvents() {
 void TZelkEvents::AddEvent(TZelkEvent* Event) {
     if (!Event)
         throw EListError(QStringLiteral("Event is nil"));
-    FViewCurrent = false;
-    int index = 0;
-    if (!FindExact(Event->Key(), index)) {
+    TEntry* found = FindExact(Event->Key());
+    if (!found) {
         QCollatorSortKey sortKey = FKeyCollator.sortKey(Event->Key());
+        int index = 0;
         if (!FindSortKey(sortKey, index)) {
-            FEntries.insert(FEntries.begin() + index,
-                            TEntry{Event->Key(), std::move(sortKey), Event});
+            TEntry& inserted = FEntries.insert(static_cast<std::size_t>(index),
+                                               TEntry{Event->Key(), std::move(sortKey), Event});
             try {
                 LinkEntry(Event);
-                FKeyHints.insert(Event->Key(), index);
+                Hint(inserted);
             } catch (...) {
-                FEntries.erase(FEntries.begin() + index);
+                FKeyHints.remove(inserted.Key);
+                FEntries.erase(static_cast<std::size_t>(index));
                 throw;
             }
+            JoinView(Event, inserted.SortKey);
             return;
         }
-        FKeyHints.insert(FEntries[static_cast<std::size_t>(index)].Key, index);
+        found = &FEntries[static_cast<std::size_t>(index)];
     }
 
-    TEntry& entry = FEntries[static_cast<std::size_t>(index)];
+    TEntry& entry = *found;
     TZelkEvent* older = entry.Event;
     if (older == Event)
         return;
@@ -77,15 +74,16 @@ void TZelkEvents::AddEvent(TZelkEvent* Event) {
     Event->FLast.reset(older);
     entry.Event = Event;
     UnlinkEntry(older);
+    // The sort values are read with the inherited ID.
+    JoinView(Event, entry.SortKey, older);
     DiscardPrevious(older->FOPCAEServer, std::move(oldest));
     DiscardPrevious(Event->FOPCAEServer, std::move(displaced));
 }
 
 TZelkEvent* TZelkEvents::ById(int aId) const {
-    for (const TEntry& entry : FEntries)
-        if (entry.Event->ID() == aId)
-            return entry.Event;
-    return nullptr;
+    const TEntry* found =
+        FEntries.FindIf([aId](const TEntry& entry) { return entry.Event->ID() == aId; });
+    return found ? found->Event : nullptr;
 }
 
 // ---- presentation ----
@@ -93,16 +91,14 @@ TZelkEvent* TZelkEvents::ById(int aId) const {
 int TZelkEvents::Count() const {
     if (FSortBylist.empty())
         return KeyCount();
-    PurgeView();
-    return static_cast<int>(FSortlist.size());
+    return static_cast<int>(FView.Count());
 }
 
 TZelkEvent* TZelkEvents::Events(int Index) const {
     if (FSortBylist.empty())
         return Objects(Index);
-    PurgeView();
-    CheckIndex(Index, FSortlist.size());
-    return FSortlist[static_cast<std::size_t>(Index)];
+    CheckIndex(Index, FView.Count());
+    return FView.At(static_cast<std::size_t>(Index));
 }
 
 void TZelkEvents::PutEvent(int Index, TZelkEvent* Event) {
@@ -112,99 +108,110 @@ void TZelkEvents::PutEvent(int Index, TZelkEvent* Event) {
     TEntry& entry = FEntries[static_cast<std::size_t>(Index)];
     if (entry.Event == Event)
         return;
-    FViewCurrent = false;
     LinkEntry(Event);
     UnlinkEntry(std::exchange(entry.Event, Event));
+    JoinView(Event, entry.SortKey);
 }
 
 void TZelkEvents::DeleteEvents() {
     ClearView();
-    FViewCurrent = false;
     FKeyHints.clear();
-    const std::vector<TEntry> entries = std::move(FEntries);
+    const zelk::ae::TEventEntries entries = std::move(FEntries);
     FEntries.clear();
-    for (const TEntry& entry : entries) {
+    entries.ForEach([this](const TEntry& entry) {
         TZelkEvent* event = entry.Event;
         auto* link = event->FLinks.Find(this);
         // An event that several entries hold goes with the last of them.
         if (!link || --link->Entries > 0)
-            continue;
+            return;
         event->FLinks.ReleaseIfUnused(this);
         event->FOPCAEServer = nullptr;
         delete event;
-    }
-    FSorter.Release();
+    });
 }
 
 void TZelkEvents::Resort() {
     if (FSortBylist.empty())
         return;
-    if (FViewCurrent) {
-        PurgeView();
-        return;
-    }
-    // The view is rebuilt whole: destroyed events only need to leave the list of those
-    // that left the entries, whose view marks end here unless they came back.
-    std::sort(FDestroyedInView.begin(), FDestroyedInView.end());
-    RemoveAddresses(FLeftView, FDestroyedInView);
-    FDestroyedInView.clear();
-    for (TZelkEvent* event : FLeftView) {
-        if (auto* link = event->FLinks.Find(this); link && link->Entries == 0) {
-            link->InView = false;
-            event->FLinks.ReleaseIfUnused(this);
+    std::vector<TZelkEvent*> released;
+    try {
+        if (FViewCurrent && !FView.NeedsRebuild()) {
+            FView.Commit(released);
+        } else {
+            RebuildView(released);
+            FViewCurrent = true;
         }
+    } catch (...) {
+        ReleaseViewMarks(released);
+        throw;
     }
-    FLeftView.clear();
+    ReleaseViewMarks(released);
+}
 
+void TZelkEvents::RebuildView(std::vector<TZelkEvent*>& Released) {
     std::vector<const TZelkEventSortItem*> items;
     items.reserve(FSortBylist.size());
     for (const auto& item : FSortBylist)
         items.push_back(item.get());
-    try {
-        FSorter.Prepare(items, FEntries.size());
-        // Every event here has an entry, hence a link already: marking allocates nothing.
-        for (const TEntry& entry : FEntries) {
+    FView.Reset(items, Released);
+    ReleaseViewMarks(Released);
+    Released.clear();
+    FEntries.ForEach([this](const TEntry& entry) {
+        if (FView.Join(entry.Event, entry.SortKey))
             entry.Event->FLinks.Find(this)->InView = true;
-            FSorter.Add(entry.Event);
-        }
-        FSorter.Sort(FSortlist);
-        FViewCurrent = true;
+    });
+    FView.Commit(Released);
+}
+
+void TZelkEvents::JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
+                           const TZelkEvent* Previous) {
+    // Without sort items, or with a view that the next Resort builds anew, there is
+    // nothing to follow.
+    if (!FViewCurrent || FSortBylist.empty())
+        return;
+    try {
+        // The event has an entry, hence a link already: marking allocates nothing.
+        if (FView.Join(Event, EntryKey, Previous))
+            Event->FLinks.Find(this)->InView = true;
     } catch (...) {
-        // Out of memory: the view is left empty rather than half marked.
-        for (const TEntry& entry : FEntries)
-            entry.Event->FLinks.Find(this)->InView = false;
-        FSortlist.clear();
-        throw;
+        // Out of memory: the next Resort builds the view anew.
+        FViewCurrent = false;
     }
+}
+
+void TZelkEvents::ReleaseViewMarks(const std::vector<TZelkEvent*>& Events) noexcept {
+    for (TZelkEvent* event : Events)
+        if (auto* link = event->FLinks.Find(this)) {
+            link->InView = false;
+            event->FLinks.ReleaseIfUnused(this);
+        }
 }
 
 // ---- keyed entries ----
 
 bool TZelkEvents::Find(const QString& Key, int& Index) const {
-    return FindExact(Key, Index) || FindSortKey(FKeyCollator.sortKey(Key), Index);
+    if (const TEntry* entry = FindExact(Key)) {
+        Index = static_cast<int>(FEntries.IndexOf(*entry));
+        return true;
+    }
+    return FindSortKey(FKeyCollator.sortKey(Key), Index);
 }
 
-bool TZelkEvents::FindExact(const QString& Key, int& Index) const {
-    const auto hint = FKeyHints.constFind(Key);
-    if (hint == FKeyHints.cend())
-        return false;
-    const qsizetype index = hint.value();
-    if (index >= static_cast<qsizetype>(FEntries.size()) ||
-        FEntries[static_cast<std::size_t>(index)].Key != Key)
-        return false;
-    Index = static_cast<int>(index);
-    return true;
+TZelkEvents::TEntry* TZelkEvents::FindExact(const QString& Key) const {
+    return FKeyHints.value(Key, nullptr);
+}
+
+void TZelkEvents::Hint(TEntry& Entry) const {
+    FKeyHints.insert(Entry.Key, &Entry);
 }
 
 bool TZelkEvents::FindSortKey(const QCollatorSortKey& SortKey, int& Index) const {
-    const auto position = std::lower_bound(FEntries.begin(), FEntries.end(), SortKey,
-                                           [](const TEntry& entry, const QCollatorSortKey& key) {
-                                               return entry.SortKey.compare(key) < 0;
-                                           });
-    Index = static_cast<int>(position - FEntries.begin());
-    const bool found = position != FEntries.end() && position->SortKey.compare(SortKey) == 0;
+    const std::size_t position = FEntries.LowerBound(SortKey);
+    Index = static_cast<int>(position);
+    const bool found =
+        position < FEntries.size() && FEntries[position].SortKey.compare(SortKey) == 0;
     if (found)
-        FKeyHints.insert(position->Key, Index);
+        Hint(const_cast<TEntry&>(FEntries[position]));
     return found;
 }
 
@@ -221,15 +228,13 @@ TZelkEvent* TZelkEvents::Objects(int Index) const {
 void TZelkEvents::Delete(int Index) {
     CheckIndex(Index, FEntries.size());
     TZelkEvent* event = FEntries[static_cast<std::size_t>(Index)].Event;
-    FViewCurrent = false;
     EraseEntry(Index);
     UnlinkEntry(event);
 }
 
 void TZelkEvents::EraseEntry(int Index) noexcept {
-    const auto position = FEntries.begin() + Index;
-    FKeyHints.remove(position->Key);
-    FEntries.erase(position);
+    FKeyHints.remove(FEntries[static_cast<std::size_t>(Index)].Key);
+    FEntries.erase(static_cast<std::size_t>(Index));
 }
 
 void TZelkEvents::LinkEntry(TZelkEvent* Event) {
@@ -240,17 +245,10 @@ void TZelkEvents::UnlinkEntry(TZelkEvent* Event) noexcept {
     auto* link = Event->FLinks.Find(this);
     if (!link || link->Entries == 0)
         return;
-    if (--link->Entries == 0 && link->InView) {
-        // Still in the view until the next Resort, which then forgets the mark.
-        try {
-            FLeftView.push_back(Event);
-            return;
-        } catch (...) {
-            FSortlist.erase(std::remove(FSortlist.begin(), FSortlist.end(), Event),
-                            FSortlist.end());
-            link->InView = false;
-        }
-    }
+    --link->Entries;
+    // An event shown by the view stays there until the next Resort.
+    if (link->InView && FViewCurrent && FView.Leave(Event))
+        link->InView = false;
     Event->FLinks.ReleaseIfUnused(this);
 }
 
@@ -296,17 +294,8 @@ int TZelkEvents::CompareEvents(const TZelkEvent* E1, const TZelkEvent* E2) const
 
 void TZelkEvents::EventDestroyed(TZelkEvent* Event, std::uint32_t Entries, bool InView) noexcept {
     ++FDestroyedCount;
-    if (InView) {
-        try {
-            FDestroyedInView.push_back(Event);
-        } catch (...) {
-            // No memory to defer the removal: take the event out of the view now.
-            FSortlist.erase(std::remove(FSortlist.begin(), FSortlist.end(), Event),
-                            FSortlist.end());
-            FLeftView.erase(std::remove(FLeftView.begin(), FLeftView.end(), Event),
-                            FLeftView.end());
-        }
-    }
+    if (InView)
+        FView.Destroyed(Event);
     std::uint32_t remaining = Entries;
     if (remaining == 0)
         return;
@@ -328,23 +317,13 @@ void TZelkEvents::EventDestroyed(TZelkEvent* Event, std::uint32_t Entries, bool 
     }
 }
 
-void TZelkEvents::PurgeView() const noexcept {
-    if (FDestroyedInView.empty())
-        return;
-    std::sort(FDestroyedInView.begin(), FDestroyedInView.end());
-    RemoveAddresses(FSortlist, FDestroyedInView);
-    RemoveAddresses(FLeftView, FDestroyedInView);
-    FDestroyedInView.clear();
-}
-
 void TZelkEvents::ClearView() noexcept {
-    PurgeView();
-    for (const std::vector<TZelkEvent*>* list : {&FSortlist, &FLeftView})
-        for (TZelkEvent* event : *list)
-            if (auto* link = event->FLinks.Find(this)) {
-                link->InView = false;
-                event->FLinks.ReleaseIfUnused(this);
-            }
-    FSortlist.clear();
-    FLeftView.clear();
+    std::vector<TZelkEvent*> released;
+    try {
+        FView.Reset({}, released);
+    } catch (...) {
+        // Out of memory listing the events: their marks stay, which costs a lookup later.
+    }
+    ReleaseViewMarks(released);
+    FViewCurrent = false;
 }

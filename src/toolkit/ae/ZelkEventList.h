@@ -6,16 +6,20 @@
 // for a key takes the place of the older one, inherits its ID and keeps it as its
 // previous notification.
 //
-// Beside the key order the list can present a sorted view, built by Resort from its sort
-// items. The view is a snapshot as of the last Resort: events added since are missing
-// from it, but an event destroyed since has already left it. While the list has sort
-// items, Count and Events present the view; otherwise the key order.
+// Beside the key order the list can present a sorted view, ordered by its sort items. The
+// view is a snapshot as of the last Resort: events added since are missing from it, but
+// an event destroyed since has already left it. While the list has sort items, Count and
+// Events present the view; otherwise the key order. The view follows the entries as
+// events come and go, so a Resort costs what changed since the last one, not the length
+// of the list; only new sort items (or a changed Key) make it sort everything again.
 //
 // The list does not own its events; DeleteEvents destroys them. An event destroyed
 // elsewhere leaves every list that holds it, entries and view alike, at once. No lock:
 // everything runs on the thread that consumes the event server's queue.
 
 #include "Persistent.h"
+#include "ZelkEventListEntries.h"
+#include "ZelkEventListView.h"
 #include "ZelkEventSort.h"
 
 #include <QCollator>
@@ -56,15 +60,17 @@ public:
     void PutEvent(int Index, TZelkEvent* Event);
     // Destroys every event (no handler fires) and empties the list and the view.
     void DeleteEvents();
-    // Rebuilds the sorted view from the sort items; nothing without sort items. Events
-    // that compare equal on every sort item keep their key order. A view that nothing
-    // has changed since the last Resort (no event added, replaced, removed or re-keyed,
-    // no sort item changed; destroyed events leave it anyway) is kept as it is.
+    // Brings the sorted view up to date: the events added or replaced since the last
+    // Resort take their places, the ones that left the entries leave it. Nothing without
+    // sort items. Events that compare equal on every sort item keep their key order.
     void Resort();
     // The number of events destroyed so far while this list held them. A walk over a
     // copy of the list compares it before and after a step to learn whether its copy may
     // now hold destroyed events.
     std::uint64_t DestroyedCount() const noexcept { return FDestroyedCount; }
+    // How many times the sorted view has read an event's sort values: once per event that
+    // joins it, and once per event when new sort items make it sort everything again.
+    std::uint64_t SortValuesRead() const noexcept { return FView.ValuesRead(); }
 
     // ---- the keyed entries (the base string list) ----
     int KeyCount() const noexcept { return static_cast<int>(FEntries.size()); }
@@ -95,12 +101,7 @@ public:
 private:
     friend class TZelkEvent;
 
-    struct TEntry {
-        QString Key;
-        // The case-insensitive collation key of Key, so that a search compares bytes.
-        QCollatorSortKey SortKey;
-        TZelkEvent* Event;
-    };
+    using TEntry = zelk::ae::TEventEntry;
 
     // Detaches a previous notification that leaves its holder and ends its life through
     // the delete operation of Server (OnDeleteEvent, then destruction), or directly.
@@ -108,34 +109,35 @@ private:
     // Called by a destroyed event that this list referred to.
     void EventDestroyed(TZelkEvent* Event, std::uint32_t Entries, bool InView) noexcept;
     // The entry whose key text is exactly Key, through the hints; no collation involved.
-    bool FindExact(const QString& Key, int& Index) const;
+    TEntry* FindExact(const QString& Key) const;
+    void Hint(TEntry& Entry) const;
     // Finds SortKey among the entries: true when present, Index its position or the
     // insertion point.
     bool FindSortKey(const QCollatorSortKey& SortKey, int& Index) const;
     void EraseEntry(int Index) noexcept;
     void LinkEntry(TZelkEvent* Event);
     void UnlinkEntry(TZelkEvent* Event) noexcept;
-    // Takes the events destroyed since the last look out of the view.
-    void PurgeView() const noexcept;
+    // Gives an event that joined an entry (replacing Previous, if any) its place in the
+    // view at the next Resort.
+    void JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
+                  const TZelkEvent* Previous = nullptr);
+    void RebuildView(std::vector<TZelkEvent*>& Released);
+    // Clears the view marks of events the view no longer holds.
+    void ReleaseViewMarks(const std::vector<TZelkEvent*>& Events) noexcept;
     void ClearView() noexcept;
 
-    std::vector<TEntry> FEntries;
-    // The position of the entry of each key text (exact), to spare the collation when a
-    // notification carries its key as first written. A hint is checked before use: an
-    // insertion shifts the entries after it, and their hints are renewed when next found.
-    mutable QHash<QString, qsizetype> FKeyHints;
-    // The sorted view (events not owned), and the bookkeeping of the events it still
-    // holds that are no longer current: FLeftView has the events that left the entries
-    // since the last Resort; FDestroyedInView the events destroyed since the last look,
-    // whose addresses are compared, never followed.
-    mutable std::vector<TZelkEvent*> FSortlist;
-    mutable std::vector<TZelkEvent*> FLeftView;
-    mutable std::vector<TZelkEvent*> FDestroyedInView;
+    zelk::ae::TEventEntries FEntries;
+    // The entry of each key text (exact), to spare the collator and the search when a
+    // notification carries its key as first written. An entry keeps its address while it
+    // lives, and its hint goes with it.
+    mutable QHash<QString, TEntry*> FKeyHints;
+    // The sorted view; reading it takes destroyed events out, hence mutable.
+    mutable zelk::ae::TEventView FView;
     std::vector<std::unique_ptr<TZelkEventSortItem>> FSortBylist;
     std::int32_t FTag = 0;
-    // Whether the view is the one Resort would build now.
+    // Whether the view follows the entries; false when the next Resort must build it
+    // whole (new sort items, a changed Key, the list emptied).
     bool FViewCurrent = false;
     std::uint64_t FDestroyedCount = 0;
     QCollator FKeyCollator;
-    zelk::ae::TEventSorter FSorter;
 };

@@ -3,12 +3,10 @@
 #include "ZelkEvent.h"
 #include "ZelkTextCompare.h"
 
-#include <QCollatorSortKey>
 #include <QMetaProperty>
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <optional>
 
 namespace {
 
@@ -192,103 +190,8 @@ int SortByText(const VARIANT& Item1, const VARIANT& Item2, bool down) {
 
 namespace zelk::ae {
 
-// The leading numeric sort items (up to two) are packed into the row itself, so the
-// common sorts compare rows without reaching into columns.
-struct TEventSorter::TRow {
-    std::uint64_t K0 = 0;
-    std::uint64_t K1 = 0;
-    std::uint32_t Index = 0;
-};
-
-// The values of one further sort item, by the event's position in the input.
-struct TEventSorter::TColumn {
-    bool Text = false;
-    bool Desc = false;
-    std::vector<std::uint64_t> Codes;    // numbers and Booleans
-    std::vector<QCollatorSortKey> Texts; // texts
-
-    int Compare(std::uint32_t a, std::uint32_t b) const {
-        if (!Text)
-            return Codes[a] < Codes[b] ? -1 : (Codes[a] > Codes[b] ? 1 : 0);
-        const int r = Texts[a].compare(Texts[b]);
-        const int sign = (r > 0) - (r < 0);
-        return Desc ? -sign : sign;
-    }
-};
-
-TEventSorter::TEventSorter() = default;
-TEventSorter::~TEventSorter() = default;
-
-void TEventSorter::Prepare(const std::vector<const TZelkEventSortItem*>& Items, std::size_t Count) {
-    FItems = Items;
-    FPacked = 0;
-    while (FPacked < FItems.size() && FPacked < 2 && FItems[FPacked]->Property->Kind != pkText)
-        ++FPacked;
-    FRows.clear();
-    FRows.reserve(Count);
-    FEvents.clear();
-    FEvents.reserve(Count);
-    FColumns.resize(FItems.size() - FPacked);
-    for (std::size_t c = 0; c < FColumns.size(); ++c) {
-        const TZelkEventSortItem& item = *FItems[FPacked + c];
-        TColumn& column = FColumns[c];
-        column.Text = item.Property->Kind == pkText;
-        column.Desc = item.Desc;
-        column.Codes.clear();
-        column.Texts.clear();
-        if (column.Text) {
-            column.Texts.reserve(Count);
-            // The user's locale as it is now: a list re-sorted later follows a change.
-            FCollator = std::make_unique<QCollator>(MakeCollator(Qt::CaseSensitive));
-        } else {
-            column.Codes.reserve(Count);
-        }
-    }
-}
-
-void TEventSorter::Add(TZelkEvent* Event) {
-    TRow row;
-    row.Index = static_cast<std::uint32_t>(FEvents.size());
-    if (FPacked > 0)
-        row.K0 = CodeOf(*Event, *FItems[0]);
-    if (FPacked > 1)
-        row.K1 = CodeOf(*Event, *FItems[1]);
-    for (std::size_t c = 0; c < FColumns.size(); ++c) {
-        const TZelkEventSortItem& item = *FItems[FPacked + c];
-        TColumn& column = FColumns[c];
-        if (column.Text)
-            column.Texts.push_back(FCollator->sortKey(item.Property->ReadText(*Event)));
-        else
-            column.Codes.push_back(CodeOf(*Event, item));
-    }
-    FRows.push_back(row);
-    FEvents.push_back(Event);
-}
-
-void TEventSorter::Sort(std::vector<TZelkEvent*>& Sorted) {
-    std::sort(FRows.begin(), FRows.end(), [this](const TRow& a, const TRow& b) {
-        if (a.K0 != b.K0)
-            return a.K0 < b.K0;
-        if (a.K1 != b.K1)
-            return a.K1 < b.K1;
-        for (const TColumn& column : FColumns)
-            if (const int r = column.Compare(a.Index, b.Index); r != 0)
-                return r < 0;
-        return a.Index < b.Index;
-    });
-    Sorted.resize(FRows.size());
-    for (std::size_t i = 0; i < FRows.size(); ++i)
-        Sorted[i] = FEvents[FRows[i].Index];
-    // Text keys are large; they are not kept between sorts.
-    for (TColumn& column : FColumns)
-        column.Texts.clear();
-}
-
-void TEventSorter::Release() noexcept {
-    FRows = {};
-    FColumns = {};
-    FEvents = {};
-    FCollator.reset();
+std::uint64_t SortCode(const TZelkEvent& Event, const TZelkEventSortItem& Item) {
+    return CodeOf(Event, Item);
 }
 
 } // namespace zelk::ae

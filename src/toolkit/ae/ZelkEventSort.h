@@ -1,21 +1,19 @@
 #pragma once
 
 // Sorting events by their published properties: the property table, the sort items and
-// their comparators, and the sort that Resort runs.
+// their comparators.
 //
 // The order is defined by the comparators over variants (SortByValue, SortByText), as
-// TZelkEvents::CompareEvents applies them. Resort does not read variants: each sort item
-// resolves once to a typed reader, and the values are encoded so that comparing the
-// codes gives exactly the comparator's order (Booleans false before true, date-times as
-// numbers, texts by the locale's case-sensitive collation).
+// TZelkEvents::CompareEvents applies them. The sorted view does not read variants: each
+// sort item resolves once to a typed reader, and the values are encoded so that comparing
+// the codes gives exactly the comparator's order (Booleans false before true, date-times
+// as numbers, texts by the locale's case-sensitive collation).
 
 #include "comholders.h"
 
-#include <QCollator>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 class TZelkEvent;
@@ -69,35 +67,8 @@ public:
 
 namespace zelk::ae {
 
-// Orders events by sort items as CompareEvents would, events that compare equal keeping
-// the order in which they were added. Its buffers are kept from one sort to the next, so
-// re-sorting a list of the same size allocates nothing.
-class TEventSorter {
-public:
-    TEventSorter();
-    ~TEventSorter();
-    TEventSorter(const TEventSorter&) = delete;
-    TEventSorter& operator=(const TEventSorter&) = delete;
-
-    // Starts a sort of up to Count events by Items (each resolved to its property).
-    void Prepare(const std::vector<const TZelkEventSortItem*>& Items, std::size_t Count);
-    // Reads the sort values of the next event.
-    void Add(TZelkEvent* Event);
-    // Sorts the events added since Prepare and writes them, in order, into Sorted.
-    void Sort(std::vector<TZelkEvent*>& Sorted);
-    // Lets the buffers go.
-    void Release() noexcept;
-
-private:
-    struct TRow;
-    struct TColumn;
-
-    std::vector<const TZelkEventSortItem*> FItems;
-    std::size_t FPacked = 0;
-    std::vector<TRow> FRows;
-    std::vector<TColumn> FColumns;
-    std::vector<TZelkEvent*> FEvents;
-    std::unique_ptr<QCollator> FCollator;
-};
+// The value of Item's property of Event as a code whose unsigned order is the order of
+// SortByValue, descending already folded in. Not for text properties.
+std::uint64_t SortCode(const TZelkEvent& Event, const TZelkEventSortItem& Item);
 
 } // namespace zelk::ae

@@ -2,6 +2,7 @@
 
 #include "ZelkEventServer.h"
 
+#include <algorithm>
 #include <exception>
 #include <limits>
 #include <vector>
@@ -71,7 +72,8 @@ DWORD* DataOrNull(std::vector<DWORD>& Values) noexcept {
 } // namespace
 
 TZelkEventSubscription::TZelkEventSubscription(TZelkEventServer* aOPCEventServer)
-    : FOPCServer(aOPCEventServer) {}
+    : FOPCServer(aOPCEventServer),
+      FBacklog(aOPCEventServer ? aOPCEventServer->Backlog() : nullptr) {}
 
 TZelkEventSubscription::~TZelkEventSubscription() = default;
 
@@ -128,9 +130,16 @@ HRESULT TZelkEventSubscription::Advise() {
     return result;
 }
 
+void TZelkEventSubscription::StopWaiting() noexcept {
+    FReleased = true;
+    if (FBacklog)
+        FBacklog->Wake();
+}
+
 void TZelkEventSubscription::Disconnect() noexcept {
     // Unadvise may drop every other reference to this object.
     const ComPtr<TZelkEventSubscription> self(this);
+    StopWaiting();
     if (FEventMgt && FCookie != 0) {
         ComPtr<IConnectionPointContainer> container;
         ComPtr<IConnectionPoint> point;
@@ -237,6 +246,9 @@ void TZelkEventSubscription::Refresh() {
 }
 
 void TZelkEventSubscription::UnAdvise() {
+    // A server may wait for its delivering thread while it deactivates: that thread must
+    // not be waiting in OnEvent for a UI thread that is busy here.
+    StopWaiting();
     if (FRetCode != 0) {
         // Never advised (or already un-advised): nothing reaches the server.
         const std::lock_guard guard(FServerLock);
@@ -263,18 +275,26 @@ HRESULT TZelkEventSubscription::OnEvent(OPCHANDLE hClientSubscription, BOOL /*bR
     if (dwCount == 0 || !pEvents)
         return S_OK;
     zelk::com::ComBoundary([&] {
-        const std::lock_guard guard(FServerLock);
-        if (!FOPCServer)
-            return;
-        auto batch = std::make_unique<TZelkEventBatch>();
-        batch->Events.reserve(dwCount);
-        for (DWORD i = 0; i < dwCount; ++i) {
-            ONEVENTSTRUCT record = pEvents[i];
-            const TAttributeCopies attributes(record);
-            batch->Events.push_back(std::make_unique<TZelkEvent>(FOPCServer, record));
+        for (DWORD first = 0; first < dwCount; first += TZelkMsgBacklog::MaxBatch) {
+            // Waiting here, with no lock held, is how the server learns that its client is
+            // busy; un-advising or destroying the event server lets it go.
+            if (FBacklog)
+                FBacklog->WaitForRoom(FReleased);
+            const DWORD count =
+                std::min<DWORD>(dwCount - first, static_cast<DWORD>(TZelkMsgBacklog::MaxBatch));
+            const std::lock_guard guard(FServerLock);
+            if (!FOPCServer)
+                return;
+            auto batch = std::make_unique<TZelkEventBatch>();
+            batch->Events.reserve(count);
+            for (DWORD i = first; i < first + count; ++i) {
+                ONEVENTSTRUCT record = pEvents[i];
+                const TAttributeCopies attributes(record);
+                batch->Events.push_back(std::make_unique<TZelkEvent>(FOPCServer, record));
+            }
+            FOPCServer->PostMsg(MSG_EVENTS, static_cast<std::int64_t>(hClientSubscription),
+                                std::move(batch));
         }
-        FOPCServer->PostMsg(MSG_EVENTS, static_cast<std::int64_t>(hClientSubscription),
-                            std::move(batch));
     });
     // The server cannot act on a failure of ours; a batch that could not be built is lost.
     return S_OK;

@@ -10,14 +10,17 @@
 // that cycle, and the subscription ends on the server when the last reference goes.
 //
 // Threads: OnEvent arrives on a server thread; everything else runs on the
-// user-interface thread.
+// user-interface thread. When the event server's queue is backlogged, OnEvent waits
+// before it queues more (ZelkMsgQueueBacklog.h); un-advising releases it.
 
 #include "ZelkComn.h"
 #include "objbase.h"
 #include "opc_ae.h"
 
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 class TZelkEventServer;
@@ -71,8 +74,10 @@ public:
     // Null once the subscription has been un-advised.
     TZelkEventServer* OPCServer() const;
 
-    // Builds one event per record and posts them as one MSG_EVENTS batch (IParam: the
-    // client handle). Always S_OK; posts nothing for zero records or after UnAdvise.
+    // Builds one event per record and posts them, in batches of at most
+    // TZelkMsgBacklog::MaxBatch, as MSG_EVENTS (IParam: the client handle). Before each
+    // batch it waits while the event server's queue is backlogged, except on the UI
+    // thread. Always S_OK; posts nothing for zero records or after UnAdvise.
     HRESULT STDMETHODCALLTYPE OnEvent(OPCHANDLE hClientSubscription, BOOL bRefresh,
                                       BOOL bLastRefresh, DWORD dwCount,
                                       ONEVENTSTRUCT* pEvents) override;
@@ -86,6 +91,8 @@ private:
 
     void CreateOnServer();
     HRESULT Advise();
+    // Lets an OnEvent that waits for room in the queue go, now and from now on.
+    void StopWaiting() noexcept;
     // Removes the sink from the connection point, releases EventMgt and stops OnEvent
     // from posting.
     void Disconnect() noexcept;
@@ -97,6 +104,9 @@ private:
     // thread reaches an event server that is going away.
     TZelkEventServer* FOPCServer;
     mutable std::mutex FServerLock;
+    // Shared with the event server, which may go while a server thread waits on it.
+    const std::shared_ptr<TZelkMsgBacklog> FBacklog;
+    std::atomic<bool> FReleased{false};
     bool FActive = false;
     HRESULT FRetCode = 0;
     std::int32_t FMaxSize = 0;

@@ -1,8 +1,11 @@
 #include "ZelkMsgQueue.h"
 
+#include "Exceptions.h"
+#include "ShowException.h"
 #include "Synchronize.h"
 #include "activation.h"
 
+#include <QtDebug>
 #include <chrono>
 #include <cmath>
 
@@ -112,18 +115,49 @@ void TZelkMsgThread::Execute() {
     }
 }
 
+namespace {
+
+// Shows an exception that escaped a message handler on the UI thread, where the
+// application's handler (a message box) may show it.
+void ShowOnUiThread(const std::exception& E) {
+    if (IsUIThread()) {
+        ShowException(E);
+        return;
+    }
+    try {
+        Synchronize([&E] { ShowException(E); });
+    } catch (...) {
+        // No UI thread to show it on any more: the default display writes the Qt log.
+        qWarning().noquote() << E.what();
+    }
+}
+
+void RunShowingExceptions(const std::function<void()>& Work) {
+    try {
+        Work();
+    } catch (const std::exception& e) {
+        ShowOnUiThread(e);
+    } catch (...) {
+        ShowOnUiThread(Exception(QStringLiteral("Unknown exception in a message handler")));
+    }
+}
+
+} // namespace
+
 void TZelkMsgThread::Dispatch(const std::function<void()>& Work) {
     if (Terminated())
         return;
+    const std::function<void()> guarded = [&Work] { RunShowingExceptions(Work); };
     try {
-        if (fUseSync)
-            Synchronize(Work);
-        else
-            Work();
+        // A switch to the worker takes back a synchronized call that has not begun yet.
+        if (fUseSync && zelk::rtl::SynchronizeUnless(guarded, [this] { return !fUseSync.load(); }))
+            return;
     } catch (...) {
-        // A failing handler never ends the worker; its message is lost, the rest are
-        // handled at the next drain.
+        // No application object to synchronize with: nothing ran, the next drain tries again.
+        return;
     }
+    if (!Terminated())
+        guarded();
 }
 
 // ---- TZelkHandleComponent ----
@@ -136,6 +170,8 @@ TZelkHandleComponent::TZelkHandleComponent(TComponent* AOwner)
 TZelkHandleComponent::~TZelkHandleComponent() {
     fWorkThread->Terminate();
     fWorkThread->SetEvent();
+    // No sink waits for a queue that nobody will drain.
+    fBacklog->Close();
     // The worker has been told to stop: this destroys the queued payloads unhandled.
     DrainQueue();
     // Serves synchronized calls while waiting, so a worker inside a synchronized drain
@@ -158,6 +194,7 @@ void TZelkHandleComponent::PostMsg(std::int32_t MessageId, std::int64_t IParam,
     if (!fMsgQueue)
         return;
     fMsgQueue->push_back(std::move(message));
+    fBacklog->Added();
     fWorkThread->SetEvent();
 }
 
@@ -165,9 +202,23 @@ void TZelkHandleComponent::HandleTimer() {}
 
 void TZelkHandleComponent::UseSynchronize(bool Value) {
     fWorkThread->fUseSync = Value;
+    zelk::rtl::WakeSyncCallers();
 }
 
 void TZelkHandleComponent::DrainQueue() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    const TZelkMsgBacklog::TDrainMark drain;
+    // Whatever ends this drain, a message left behind is not left waiting for a later post
+    // or tick: the worker goes round again.
+    struct TWakeIfLeft {
+        TZelkHandleComponent* Owner;
+        ~TWakeIfLeft() {
+            std::lock_guard guard(Owner->fLock);
+            if (Owner->fMsgQueue && !Owner->fMsgQueue->empty() && Owner->fWorkThread)
+                Owner->fWorkThread->SetEvent();
+        }
+    } wakeIfLeft{this};
     for (;;) {
         std::unique_ptr<TZelkMsg> message;
         {
@@ -176,11 +227,15 @@ void TZelkHandleComponent::DrainQueue() {
                 return;
             message = std::move(fMsgQueue->front());
             fMsgQueue->pop_front();
+            fBacklog->Taken();
         }
-        if (Stopping())
+        if (Stopping()) {
             message->OParam.reset();
-        else
-            HandleMsg(*message);
+            continue;
+        }
+        HandleMsg(*message);
+        if (Clock::now() - start >= DrainSlice)
+            return;
     }
 }
 

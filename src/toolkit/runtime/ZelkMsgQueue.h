@@ -5,13 +5,20 @@
 // worker wakes, takes the messages out in posting order and hands each one to
 // HandleMsg on the user-interface thread. The same worker is the component's periodic
 // timer: each tick reaches HandleMsg as MSG_TIMER.
+//
+// A drain gives the UI thread back to its event loop after a short time slice and goes on
+// at the next turn of the loop, so a flood never keeps the thread from painting, input and
+// timers; the backlog (ZelkMsgQueueBacklog.h) slows a server down instead of letting the
+// queue grow.
 
 #include "Component.h"
 #include "Persistent.h"
 #include "Thread.h"
+#include "ZelkMsgQueueBacklog.h"
 
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -87,7 +94,8 @@ protected:
     void Execute() override;
 
 private:
-    // Runs one operation of the owner on the dispatch thread.
+    // Runs one operation of the owner on the dispatch thread. An exception it raises is
+    // shown through ShowException on the UI thread; the worker goes on.
     void Dispatch(const std::function<void()>& Work);
     static std::int64_t MonotonicMs();
 
@@ -117,21 +125,32 @@ public:
                  std::unique_ptr<TObject> OParam) override;
     // Called once per timer tick by a subclass's HandleMsg. Nothing at this level.
     virtual void HandleTimer();
+    // Chooses the dispatch thread for the next drain. Switching to the worker takes back
+    // a drain that still waits for the UI thread, so the switch never waits for that
+    // thread to serve it.
     virtual void UseSynchronize(bool Value);
 
-    // Hands every queued message to HandleMsg; an exception from HandleMsg ends the drain
-    // at that message (which is lost) and leaves the rest for the next drain.
+    // How long a drain keeps the thread before it gives it back to the event loop.
+    static constexpr std::chrono::milliseconds DrainSlice{8};
+    // Hands the queued messages to HandleMsg for one time slice; what remains is handled
+    // by the next drain, which follows at once (after the event loop's turn). An exception
+    // from HandleMsg ends the drain at that message (which is lost). While the worker is
+    // told to stop, every message is taken out and its payload destroyed unhandled.
     void DrainQueue();
     // Hands one MSG_TIMER message to HandleMsg directly.
     void TimerTick();
 
     TZelkMsgThread& WorkThread() const { return *fWorkThread; }
+    // The backlog of the queue, for the sinks that feed it.
+    const std::shared_ptr<TZelkMsgBacklog>& Backlog() const noexcept { return fBacklog; }
 
 protected:
     // Null once the component has been torn down.
     std::unique_ptr<std::deque<std::unique_ptr<TZelkMsg>>> fMsgQueue;
     std::mutex fLock;
     std::unique_ptr<TZelkMsgThread> fWorkThread;
+    // Counted under fLock, together with the queue.
+    const std::shared_ptr<TZelkMsgBacklog> fBacklog = std::make_shared<TZelkMsgBacklog>();
 
 private:
     bool Stopping() const;

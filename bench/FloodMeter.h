@@ -1,0 +1,98 @@
+#pragma once
+
+// The measuring part of the flood probes: how long the thread was away from its event
+// loop, and how much memory the process holds. Header only, QtCore only, so that any
+// probe (toolkit, main window) can include it.
+//
+//   zelk::bench::TStallMeter meter;     // on the thread whose event loop is watched
+//   meter.Start();                      // a 10 ms timer from now on
+//   ... run the event loop ...
+//   meter.Longest(), meter.Percentile(99.0), meter.Samples()
+//   zelk::bench::ResidentKiB(), zelk::bench::PeakResidentKiB()
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace zelk::bench {
+
+// A precise 10 ms timer on the current thread's event loop; each tick records how late it
+// came: the time between two ticks beyond the period, in milliseconds. A thread that
+// stays away from its loop for 100 ms makes one tick about 90 ms late.
+class TStallMeter {
+public:
+    static constexpr int PeriodMs = 10;
+
+    TStallMeter() {
+        FTimer.setTimerType(Qt::PreciseTimer);
+        FTimer.setInterval(PeriodMs);
+        QObject::connect(&FTimer, &QTimer::timeout, [this] { Tick(); });
+    }
+
+    void Start() {
+        Reset();
+        FTimer.start();
+    }
+    void Stop() { FTimer.stop(); }
+    // Forgets the samples so far; the next tick starts a new series.
+    void Reset() {
+        FLateness.clear();
+        FClock.invalidate();
+    }
+
+    std::size_t Samples() const { return FLateness.size(); }
+    double Longest() const {
+        return FLateness.empty() ? 0.0 : *std::max_element(FLateness.begin(), FLateness.end());
+    }
+    // The lateness that `percent` of the ticks did not exceed.
+    double Percentile(double percent) const {
+        if (FLateness.empty())
+            return 0.0;
+        std::vector<double> sorted = FLateness;
+        std::sort(sorted.begin(), sorted.end());
+        const auto rank = static_cast<std::size_t>(
+            std::ceil(percent / 100.0 * static_cast<double>(sorted.size())));
+        return sorted[std::min(sorted.size() - 1, rank == 0 ? 0 : rank - 1)];
+    }
+
+private:
+    void Tick() {
+        if (FClock.isValid()) {
+            const double gap = static_cast<double>(FClock.nsecsElapsed()) / 1e6;
+            FLateness.push_back(std::max(0.0, gap - PeriodMs));
+        }
+        FClock.start();
+    }
+
+    QTimer FTimer;
+    QElapsedTimer FClock;
+    std::vector<double> FLateness;
+};
+
+namespace detail {
+// A "Name:   1234 kB" line of /proc/self/status, in KiB; 0 when it cannot be read.
+inline long StatusKiB(const char* name) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray key = QByteArray(name) + ':';
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+} // namespace detail
+
+// The process's resident memory now, and the most it has held, in KiB.
+inline long ResidentKiB() {
+    return detail::StatusKiB("VmRSS");
+}
+inline long PeakResidentKiB() {
+    return detail::StatusKiB("VmHWM");
+}
+
+} // namespace zelk::bench

@@ -1,0 +1,122 @@
+#pragma once
+
+// The sorted view of an event list, kept in order as events come and go, so that the
+// cost of a batch of notifications depends on the batch and not on the length of the
+// list.
+//
+// Each event of the view has a row that holds its sort values, read once when the event
+// joins: numbers as order-preserving codes, texts as collation keys. A row's values never
+// change while it is in the order, so a row is found again by binary search, also after
+// its event is destroyed (the row keeps the values, the event's address is never followed
+// again). Rows are ordered by the sort items, then by the key order of the entry the event
+// joined under, then by the order of joining, which makes the order total.
+//
+// Changes are collected and applied together: events that joined or left show in the
+// order after the next Commit; a destroyed event leaves it before the next read. A
+// Commit costs a binary search per changed row plus one pass of block moves over the
+// order; with many changes it merges instead.
+
+#include "ZelkEventSort.h"
+
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QHash>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class TZelkEvent;
+
+namespace zelk::ae {
+
+class TEventView {
+public:
+    TEventView();
+    ~TEventView();
+    TEventView(const TEventView&) = delete;
+    TEventView& operator=(const TEventView&) = delete;
+
+    // Drops every row and sorts the rows that join from now on by Items (each resolved
+    // to its property). Released receives the live events whose rows went.
+    void Reset(const std::vector<const TZelkEventSortItem*>& Items,
+               std::vector<TZelkEvent*>& Released);
+    // Event joins under an entry whose key collates as EntryKey; it shows after the next
+    // Commit. True when the event got a row now (it had none). Previous, when given and
+    // still alive, is the event it replaces: a text it shares with that one is not
+    // collated again.
+    bool Join(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
+              const TZelkEvent* Previous = nullptr);
+    // Event left an entry. It stays in the order until the next Commit, unless it has not
+    // reached the order yet: then its row goes at once and the result is true.
+    bool Leave(const TZelkEvent* Event) noexcept;
+    // Event is being destroyed: its row leaves the order before the next read.
+    void Destroyed(const TZelkEvent* Event) noexcept;
+    // Applies what changed since the last Commit. Released receives the live events whose
+    // rows went. On failure (out of memory) the view is empty and NeedsRebuild is true.
+    void Commit(std::vector<TZelkEvent*>& Released);
+    // True when a change could not be recorded: only a Reset brings the view in step.
+    bool NeedsRebuild() const noexcept { return FBroken; }
+
+    // How many times an event's sort values were read: once for each event that joins.
+    std::uint64_t ValuesRead() const noexcept { return FValuesRead; }
+
+    // The order as of the last Commit, without destroyed events.
+    std::size_t Count() noexcept;
+    // Index must be below Count().
+    TZelkEvent* At(std::size_t Index) noexcept;
+
+private:
+    struct TRow {
+        TZelkEvent* Event = nullptr; // null once destroyed
+        // The first two numeric sort values, packed so that common sorts compare rows
+        // without reaching into columns.
+        std::uint64_t K0 = 0;
+        std::uint64_t K1 = 0;
+        std::uint64_t Seq = 0;
+        std::uint32_t Joins = 0;
+        bool InOrder = false;
+        bool PendingIn = false;
+        bool PendingOut = false;
+        bool Free = true;
+    };
+    struct TColumn {
+        bool Text = false;
+        bool Desc = false;
+        std::vector<std::uint64_t> Codes;                   // by row
+        std::vector<std::optional<QCollatorSortKey>> Texts; // by row
+    };
+
+    bool Less(std::uint32_t a, std::uint32_t b) const noexcept;
+    // A free row, its sort values not yet read.
+    std::uint32_t TakeRow();
+    void ReadValues(std::uint32_t Row, const TZelkEvent& Event, const TZelkEvent* Previous);
+    void FreeLater(std::uint32_t Row) noexcept;
+    // Takes the rows out of the order; each must be in it.
+    void RemoveFromOrder(const std::vector<std::uint32_t>& Rows) noexcept;
+    void InsertIntoOrder(std::vector<std::uint32_t>& Rows);
+    void PurgeDestroyed() noexcept;
+    void Clear() noexcept;
+
+    std::vector<const TZelkEventSortItem*> FItems;
+    std::size_t FPacked = 0;
+    std::vector<TRow> FRows;
+    std::vector<TColumn> FColumns;
+    std::vector<std::optional<QCollatorSortKey>> FEntryKeys; // by row
+    std::unique_ptr<QCollator> FCollator;
+    QHash<const TZelkEvent*, std::uint32_t> FRowOf;
+    std::uint64_t FNextSeq = 0;
+    std::uint64_t FValuesRead = 0;
+
+    std::vector<std::uint32_t> FOrder;
+    std::vector<std::uint32_t> FPendingIn;
+    std::vector<std::uint32_t> FPendingOut;
+    std::vector<std::uint32_t> FDestroyed;
+    std::vector<std::uint32_t> FPlaces; // scratch of RemoveFromOrder
+    // Rows are reused only after a Commit: until then a pending list may still name them.
+    std::vector<std::uint32_t> FFree;
+    std::vector<std::uint32_t> FFreeAfterCommit;
+    bool FBroken = false;
+};
+
+} // namespace zelk::ae
