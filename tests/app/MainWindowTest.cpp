@@ -2,6 +2,7 @@
 // freezing, acknowledging and disconnecting, and when a handler fails.
 
 #include "DateTime.h"
+#include "Exceptions.h"
 #include "MainWindowTestSupport.h"
 
 #include <QAction>
@@ -266,6 +267,22 @@ TEST_F(MainWindowTest, AFailingCommandIsShownAndTheWindowGoesOn) {
     EXPECT_EQ(FShown.size(), 1);
     ASSERT_TRUE(
         zelk::test::WaitUntil([&] { return RowData(0, Model::ImageIndexRole).toInt() == 2; }));
+}
+
+TEST_F(MainWindowTest, AnExceptionInAServerNotificationIsShownAndTheListGoesOn) {
+    ConnectWindow();
+    TZelkEventServer* server = FWindow->ZelkEventServer1();
+    const TNotifyEvent windowHandler = server->OnEndUpdate;
+    server->OnEndUpdate = [&](TComponent* sender) {
+        server->OnEndUpdate = windowHandler;
+        (void)sender;
+        throw Exception(QStringLiteral("the handler failed"));
+    };
+    ASSERT_TRUE((*FSim)->Activate(LIC201, PVLEVEL, QStringLiteral("HI")));
+    ASSERT_TRUE(zelk::test::WaitUntil([&] { return !FShown.isEmpty(); }));
+    EXPECT_EQ(FShown.first(), QStringLiteral("the handler failed"));
+    ASSERT_TRUE((*FSim)->Activate(LIC202, PVLEVEL, QStringLiteral("HI")));
+    EXPECT_TRUE(WaitRows(2)) << "the next batch is shown as ever";
 }
 
 TEST_F(MainWindowTest, ARebuildKeepsTheOperatorsPlaceInTheList) {
