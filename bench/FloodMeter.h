@@ -11,8 +11,10 @@
 //   zelk::bench::ResidentKiB(), zelk::bench::PeakResidentKiB()
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -93,6 +95,23 @@ inline long ResidentKiB() {
 }
 inline long PeakResidentKiB() {
     return detail::StatusKiB("VmHWM");
+}
+
+// Runs the current thread's event loop for `seconds` under `meter`, and gives the resident
+// memory in MiB of each second, oldest first.
+inline QStringList RunMeasured(int seconds, TStallMeter& meter) {
+    QStringList rss;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout,
+                     [&] { rss << QString::number(ResidentKiB() / 1024); });
+    meter.Start();
+    sampler.start(1000);
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    meter.Stop();
+    sampler.stop();
+    return rss;
 }
 
 } // namespace zelk::bench

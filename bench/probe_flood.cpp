@@ -92,21 +92,11 @@ struct TBracketTimes {
 void RunPhase(const char* name, int rate, int seconds, zelk::aesim::TAESimulator& sim,
               TZelkEventServer& server, const long long& merged, TBracketTimes& brackets) {
     zelk::bench::TStallMeter meter;
-    QStringList rss;
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout,
-                     [&] { rss << QString::number(zelk::bench::ResidentKiB() / 1024); });
     brackets = TBracketTimes{};
     const long long mergedBefore = merged;
     const long long publishedBefore = sim.PublishedCount();
     sim.SetFlood(true, rate);
-    meter.Start();
-    sampler.start(1000);
-    QEventLoop loop;
-    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
-    meter.Stop();
-    sampler.stop();
+    const QStringList rss = zelk::bench::RunMeasured(seconds, meter);
     const double mergedRate = static_cast<double>(merged - mergedBefore) / seconds;
     const double publishedRate =
         static_cast<double>(sim.PublishedCount() - publishedBefore) / seconds;

@@ -53,20 +53,10 @@ TProbeSettings ParseSettings(const QCoreApplication& app) {
 void RunPhase(const char* name, int rate, int seconds, zelk::aesim::TAESimulator& sim,
               TMainForm& window, const long long& merged) {
     zelk::bench::TStallMeter meter;
-    QStringList rss;
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout,
-                     [&] { rss << QString::number(zelk::bench::ResidentKiB() / 1024); });
     const long long mergedBefore = merged;
     const long long publishedBefore = sim.PublishedCount();
     sim.SetFlood(true, rate);
-    meter.Start();
-    sampler.start(1000);
-    QEventLoop loop;
-    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
-    meter.Stop();
-    sampler.stop();
+    const QStringList rss = zelk::bench::RunMeasured(seconds, meter);
     std::printf("%s: merged %.0f/s (server sent %.0f/s), rows %d, stall longest %.1f ms, "
                 "p99 %.1f ms over %zu ticks\n",
                 name, static_cast<double>(merged - mergedBefore) / seconds,
