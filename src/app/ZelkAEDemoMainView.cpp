@@ -70,6 +70,9 @@ void TMainForm::SetUpViewAndStatusBar() {
 
     FStatusConnection = new QLabel(this);
     FStatusConnection->setObjectName(QStringLiteral("StatusConnection"));
+    // A long server name is cut rather than widening the window.
+    FStatusConnection->setMinimumWidth(1);
+    FStatusConnection->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     FStatusEvents = new QLabel(this);
     FStatusEvents->setObjectName(QStringLiteral("StatusEvents"));
     FStatusRate = new QLabel(this);
