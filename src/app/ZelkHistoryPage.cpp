@@ -2,8 +2,8 @@
 
 #include "Exceptions.h"
 #include "ZelkJournal.h"
-#include "opc_ae.h"
 #include "ZelkJournalModel.h"
+#include "opc_ae.h"
 
 #include <QCheckBox>
 #include <QComboBox>
