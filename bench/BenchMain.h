@@ -11,8 +11,10 @@
 
 namespace zelk::bench {
 
-inline int RunBenchmarks(int argc, char** argv, bool withCOMLink) {
-    QCoreApplication app(argc, argv);
+// TApplication is QCoreApplication, or QApplication for the programs that show windows.
+template <class TApplication = QCoreApplication>
+int RunBenchmarks(int argc, char** argv, bool withCOMLink) {
+    TApplication app(argc, argv);
     if (withCOMLink)
         RegisterZelkCOMLink();
     benchmark::Initialize(&argc, argv);

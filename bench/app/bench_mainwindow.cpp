@@ -4,9 +4,9 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/default/bench/bench_mainwindow
 
+#include "BenchMain.h"
 #include "ZelkAE.h"
 #include "ZelkAEDemoMain.h"
-#include "ZelkCOMLink.h"
 #include "objbase.h"
 
 #include <QApplication>
@@ -101,12 +101,5 @@ BENCHMARK(BM_ExportList)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    RegisterZelkCOMLink();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zelk::bench::RunBenchmarks<QApplication>(argc, argv, true);
 }

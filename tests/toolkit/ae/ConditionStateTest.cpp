@@ -10,13 +10,24 @@
 
 using namespace zelk::aetest;
 
-TEST(ConditionState, TheSnapshotCarriesStateSubConditionsAndTheCategorysAttributes) {
+namespace {
+
+// The COM transport and the simulated server for one test, with a leak check around
+// everything the test makes.
+class ConditionState : public ::testing::Test {
+protected:
+    ConditionState() { RegisterZelkCOMLink(); }
+
     zelk::testing::TScopedConnectionRegistry registry;
-    RegisterZelkCOMLink();
     TLeakCheck leaks;
     zelk::aesim::TScopedAESimulator sim;
     const QString lic201 = QStringLiteral("Plant1.TankFarm.LIC201");
     const QString pvLevel = QStringLiteral("PVLEVEL");
+};
+
+} // namespace
+
+TEST_F(ConditionState, TheSnapshotCarriesStateSubConditionsAndTheCategorysAttributes) {
     const auto lastArguments = [&] {
         return sim->Faults().Calls("IOPCEventServer::GetConditionState").back().Arguments;
     };
@@ -89,13 +100,7 @@ TEST(ConditionState, TheSnapshotCarriesStateSubConditionsAndTheCategorysAttribut
 // A window may keep a snapshot, or a copy of an event, across a switch of servers: once
 // their event server is destroyed they answer as a disconnected one, and read no memory
 // of it.
-TEST(ConditionState, SnapshotsAndEventCopiesOutliveTheirEventServer) {
-    zelk::testing::TScopedConnectionRegistry registry;
-    RegisterZelkCOMLink();
-    TLeakCheck leaks;
-    zelk::aesim::TScopedAESimulator sim;
-    const QString lic201 = QStringLiteral("Plant1.TankFarm.LIC201");
-    const QString pvLevel = QStringLiteral("PVLEVEL");
+TEST_F(ConditionState, SnapshotsAndEventCopiesOutliveTheirEventServer) {
     auto server = std::make_unique<TZelkEventServer>();
     server->Connect(QStringLiteral("Zelk.AESimulator.1"), QString());
     ASSERT_TRUE(sim->Activate(lic201, pvLevel, QStringLiteral("LO")));
