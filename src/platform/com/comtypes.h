@@ -267,23 +267,25 @@ template <> struct std::hash<GUID> {
 };
 
 // ---- Interface identities: __uuidof(I) for every declared interface ----
-template <class Interface> struct ZelkUuidOf; // specialised by ZELK_INTERFACE for each interface
+template <class Interface> struct ZelkUuidOf; // specialised by ZELK_INTERFACE_IDENTITY
 
 #define __uuidof(Interface) (::ZelkUuidOf<Interface>::value)
 
-// Declares interface `Name` deriving from `Base`, with identity `uuid`, and the
-// constant IID_Name. Use as: ZELK_INTERFACE(IFoo, IUnknown, "…") { …methods… };
-#define ZELK_INTERFACE(Name, Base, uuid)                                                           \
+// Declares the identity of interface `Name`, which derives from `Base`: __uuidof(Name)
+// and the constant IID_Name. The interface follows as a plain struct, which a formatter
+// reads as one:
+//   ZELK_INTERFACE_IDENTITY(IFoo, IUnknown, "…");
+//   struct IFoo : IUnknown { …methods… };
+#define ZELK_INTERFACE_IDENTITY(Name, Base, uuid)                                                  \
     struct Name;                                                                                   \
     template <> struct ZelkUuidOf<Name> {                                                          \
         static constexpr GUID value = ZelkGuid(uuid);                                              \
         using BaseInterface = Base; /* QueryInterface answers for the bases too */                 \
     };                                                                                             \
-    inline constexpr IID IID_##Name = ZelkUuidOf<Name>::value;                                     \
-    struct Name : public Base
+    inline constexpr IID IID_##Name = ZelkUuidOf<Name>::value
 
 // Declares the identity of an interface that is known by name only (no methods used).
-#define ZELK_INTERFACE_ID(Name, uuid) inline constexpr IID IID_##Name = ZelkGuid(uuid);
+#define ZELK_INTERFACE_ID(Name, uuid) inline constexpr IID IID_##Name = ZelkGuid(uuid)
 
 struct IUnknown;
 template <> struct ZelkUuidOf<IUnknown> {
