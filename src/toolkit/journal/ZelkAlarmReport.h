@@ -107,8 +107,9 @@ struct TZelkAlarmReport {
     std::vector<TZelkStandingAlarm> Standing;
     std::vector<TZelkBandCount> Priorities;
     // Alarms of the range that ask for an acknowledgement, those acknowledged within the
-    // range (by a notification of the server or an acknowledgement of this client, which
-    // ever came first) and the delays from activation.
+    // range (as the server's notification says, or by this client's call where the server
+    // said nothing) and the delays from activation, to 100 ms (to the minute beyond 10
+    // minutes).
     std::int64_t AckRequired = 0;
     std::int64_t Acknowledged = 0;
     std::optional<std::int64_t> AckMedian;

@@ -62,7 +62,9 @@ QString TAlarmReportSql::AlarmWhere(QVariantList& Values) const {
 
 std::vector<TPeriodCounts> TAlarmReportSql::Periods() {
     QVariantList values;
-    QString sql = QStringLiteral("SELECT (time_raw - ?) / %1, COUNT(*)").arg(ReportPeriodTicks);
+    QString sql = QStringLiteral("SELECT (time_raw - ?) / %1, COUNT(*), SUM(CASE WHEN "
+                                 "ack_required <> 0 THEN 1 ELSE 0 END)")
+                      .arg(ReportPeriodTicks);
     values << qlonglong{FFrom};
     for (const TZelkSeverityBand& band : FOptions.Bands) {
         sql += QStringLiteral(", SUM(CASE WHEN severity >= ? AND severity <= ? THEN 1 ELSE 0 END)");
@@ -76,52 +78,41 @@ std::vector<TPeriodCounts> TAlarmReportSql::Periods() {
         TPeriodCounts counts;
         counts.Period = query.value(0).toLongLong();
         counts.Alarms = query.value(1).toLongLong();
+        counts.AckRequired = query.value(2).toLongLong();
         for (int i = 0; i < static_cast<int>(FOptions.Bands.size()); ++i)
-            counts.Bands.push_back(query.value(2 + i).toLongLong());
+            counts.Bands.push_back(query.value(3 + i).toLongLong());
         periods.push_back(std::move(counts));
     }
     return periods;
 }
 
-std::vector<TZelkAlarmCount> TAlarmReportSql::Top() {
+TFrequentAlarms TAlarmReportSql::Frequent() {
+    // One pass over the alarms by condition gives both lists. A condition chatters when an
+    // activation comes within the window of the one ChatterCount - 1 activations before it.
     QVariantList values;
-    const QString sql = QStringLiteral("SELECT source, condition, COUNT(*) FROM "
-                                       "journal_notifications") +
-                        AlarmWhere(values) +
-                        QStringLiteral(" GROUP BY source, condition ORDER BY 3 DESC, source, "
-                                       "condition LIMIT %1")
-                            .arg(std::max(FOptions.TopCount, 0));
-    QSqlQuery query = Run(FConnection.Database(), sql, values);
-    std::vector<TZelkAlarmCount> top;
-    while (query.next())
-        top.push_back({query.value(0).toString(), query.value(1).toString(),
-                       query.value(2).toLongLong()});
-    return top;
-}
-
-std::vector<TZelkAlarmCount> TAlarmReportSql::Chattering() {
-    // A condition chatters when an activation comes within the window of the one
-    // ChatterCount - 1 activations before it.
-    QVariantList values;
-    values << qlonglong{FOptions.ChatterWindow};
-    const QString burst = QStringLiteral("SUM(CASE WHEN earlier IS NOT NULL AND time_raw - "
-                                         "earlier <= ? THEN 1 ELSE 0 END)");
-    QString sql = QStringLiteral("SELECT source, condition, COUNT(*) FROM (SELECT source, "
-                                 "condition, time_raw, LAG(time_raw, %1) OVER (PARTITION BY "
-                                 "source, condition ORDER BY time_raw) AS earlier FROM "
-                                 "journal_notifications")
+    QString sql = QStringLiteral("WITH conditions AS MATERIALIZED (SELECT source, condition, "
+                                 "COUNT(*) AS alarms, SUM(CASE WHEN earlier IS NOT NULL AND "
+                                 "time_raw - earlier <= %1 THEN 1 ELSE 0 END) AS bursts FROM "
+                                 "(SELECT source, condition, time_raw, LAG(time_raw, %2) OVER "
+                                 "(PARTITION BY source, condition ORDER BY time_raw) AS earlier "
+                                 "FROM journal_notifications")
+                      .arg(FOptions.ChatterWindow)
                       .arg(std::max(FOptions.ChatterCount, 2) - 1);
-    QVariantList inner;
-    sql += AlarmWhere(inner) + QStringLiteral(") AS activations GROUP BY source, condition HAVING ") +
-           burst + QStringLiteral(" > 0 ORDER BY 3 DESC, source, condition");
-    // The window's value belongs after the inner statement's.
-    inner << values;
-    QSqlQuery query = Run(FConnection.Database(), sql, inner);
-    std::vector<TZelkAlarmCount> chattering;
+    sql += AlarmWhere(values) +
+           QStringLiteral(") AS activations GROUP BY source, condition) "
+                          "SELECT * FROM (SELECT 0 AS list, source, condition, alarms FROM "
+                          "conditions ORDER BY alarms DESC, source, condition LIMIT %1) AS top "
+                          "UNION ALL SELECT * FROM (SELECT 1 AS list, source, condition, alarms "
+                          "FROM conditions WHERE bursts > 0 ORDER BY alarms DESC, source, "
+                          "condition) AS chattering")
+               .arg(std::max(FOptions.TopCount, 0));
+    QSqlQuery query = Run(FConnection.Database(), sql, values);
+    TFrequentAlarms frequent;
     while (query.next())
-        chattering.push_back({query.value(0).toString(), query.value(1).toString(),
-                              query.value(2).toLongLong()});
-    return chattering;
+        (query.value(0).toInt() == 0 ? frequent.Top : frequent.Chattering)
+            .push_back({query.value(1).toString(), query.value(2).toString(),
+                        query.value(3).toLongLong()});
+    return frequent;
 }
 
 std::vector<TZelkStandingAlarm> TAlarmReportSql::Standing() {
@@ -156,60 +147,55 @@ std::vector<TZelkStandingAlarm> TAlarmReportSql::Standing() {
 
 TAckFigures TAlarmReportSql::Acknowledgements() {
     // An alarm is one activation of a condition, known by its active time (the key an
-    // acknowledgement names too). It counts as acknowledged at the first acknowledgement
-    // within the range: the server's notification, or this client's successful call.
+    // acknowledgement names too). The server's notification says when it was acknowledged,
+    // on the clock of the active time; this client's successful call counts where the
+    // server said nothing. Delays are counted per 100 ms (per minute beyond 10 minutes), so
+    // the database returns a histogram rather than a row per alarm.
+    const QString bucket = QStringLiteral(
+        "CASE WHEN %1 < 0 THEN 0 WHEN %1 < 6000000000 THEN %1 / 1000000 * 1000000 "
+        "ELSE %1 / 600000000 * 600000000 END");
     QVariantList values;
-    QString sql = QStringLiteral("WITH alarms AS MATERIALIZED (SELECT source, condition, "
-                                 "active_time_raw FROM journal_notifications") +
-                  AlarmWhere(values) +
-                  QStringLiteral(" AND ack_required <> 0 GROUP BY source, condition, "
-                                 "active_time_raw), acks AS (SELECT source, condition, "
-                                 "active_time_raw, time_raw AS acked FROM journal_notifications "
-                                 "WHERE ") +
-                  Terms(AckTerms) + QStringLiteral(" AND time_raw >= ? AND time_raw < ?");
-    values << qlonglong{FFrom} << qlonglong{FTo};
-    sql += AreaClause(QStringLiteral("source"), values);
-    sql += QStringLiteral(
-        " UNION ALL SELECT r.source, r.condition, r.active_time_raw, a.received FROM "
-        "journal_ack_results r JOIN journal_actions a ON a.id = r.action_id WHERE r.result = 0 "
-        "AND a.kind = 'acknowledge' AND a.received >= ? AND a.received < ?), "
-        "firsts AS (SELECT source, condition, active_time_raw, MIN(acked) AS acked FROM acks "
-        "GROUP BY source, condition, active_time_raw), "
-        "delays AS MATERIALIZED (SELECT CASE WHEN f.acked IS NULL THEN NULL WHEN f.acked > "
-        "al.active_time_raw THEN f.acked - al.active_time_raw ELSE 0 END AS delay FROM alarms al "
-        "LEFT JOIN firsts f ON f.source = al.source AND f.condition = al.condition AND "
-        "f.active_time_raw = al.active_time_raw), "
-        "ranked AS (SELECT delay, ROW_NUMBER() OVER (ORDER BY delay) AS rn, COUNT(*) OVER () AS "
-        "n FROM delays WHERE delay IS NOT NULL) "
-        "SELECT c.total, c.never, r.rn, r.n, r.delay FROM (SELECT COUNT(*) AS total, "
-        "COALESCE(SUM(CASE WHEN delay IS NULL THEN 1 ELSE 0 END), 0) AS never FROM delays) c "
-        "LEFT JOIN (SELECT rn, n, delay FROM ranked WHERE rn = (n + 1) / 2 OR rn = (n + 2) / 2 "
-        "OR rn = (9 * n + 9) / 10) r ON 1 = 1 ORDER BY r.rn");
-    values << qlonglong{FFrom} << qlonglong{FTo};
+    QString sql = QStringLiteral("SELECT delay, SUM(acks) FROM (SELECT %1 AS delay, COUNT(*) AS "
+                                 "acks FROM journal_notifications WHERE ")
+                      .arg(bucket.arg(QStringLiteral("(time_raw - active_time_raw)"))) +
+                  Terms(AckTerms) +
+                  QStringLiteral(" AND active_time_raw >= ? AND active_time_raw < ? AND "
+                                 "time_raw < ?");
+    values << qlonglong{FFrom} << qlonglong{FTo} << qlonglong{FTo};
+    sql += AreaClause(QStringLiteral("source"), values) + QStringLiteral(" GROUP BY 1");
+    sql += QStringLiteral(" UNION ALL SELECT %1, COUNT(*) FROM journal_actions a JOIN "
+                          "journal_ack_results r ON r.action_id = a.id WHERE a.received >= ? "
+                          "AND a.received < ? AND a.kind = 'acknowledge' AND r.result = 0 AND "
+                          "r.active_time_raw >= ? AND r.active_time_raw < ?")
+               .arg(bucket.arg(QStringLiteral("(a.received - r.active_time_raw)")));
+    values << qlonglong{FFrom} << qlonglong{FTo} << qlonglong{FFrom} << qlonglong{FTo};
+    sql += AreaClause(QStringLiteral("r.source"), values);
+    // The terms' columns are the notification's: the action and result have none of them.
+    sql += QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM journal_notifications n WHERE ") +
+           Terms(AckTerms) +
+           QStringLiteral(" AND n.active_time_raw = r.active_time_raw AND n.source = r.source "
+                          "AND n.condition = r.condition AND n.time_raw < ?) GROUP BY 1) AS "
+                          "delays GROUP BY delay ORDER BY delay");
+    values << qlonglong{FTo};
     QSqlQuery query = Run(FConnection.Database(), sql, values);
+    std::vector<std::pair<std::int64_t, std::int64_t>> histogram; // delay, alarms
     TAckFigures figures;
-    std::vector<std::pair<std::int64_t, std::int64_t>> ranks; // rank, delay
-    std::int64_t n = 0;
     while (query.next()) {
-        figures.AckRequired = query.value(0).toLongLong();
-        figures.Never = query.value(1).toLongLong();
-        if (query.value(2).isNull())
-            continue;
-        ranks.emplace_back(query.value(2).toLongLong(), query.value(4).toLongLong());
-        n = query.value(3).toLongLong();
+        histogram.emplace_back(query.value(0).toLongLong(), query.value(1).toLongLong());
+        figures.Acknowledged += histogram.back().second;
     }
-    figures.Acknowledged = figures.AckRequired - figures.Never;
-    const auto at = [&ranks](std::int64_t rank) -> std::optional<std::int64_t> {
-        for (const auto& [r, delay] : ranks)
-            if (r == rank)
+    const std::int64_t n = figures.Acknowledged;
+    // The delay of the alarm at a rank (from 1) in the order of delays.
+    const auto at = [&histogram](std::int64_t rank) {
+        for (const auto& [delay, alarms] : histogram) {
+            if (rank <= alarms)
                 return delay;
-        return std::nullopt;
+            rank -= alarms;
+        }
+        return histogram.empty() ? std::int64_t{0} : histogram.back().first;
     };
     if (n > 0) {
-        const auto low = at((n + 1) / 2);
-        const auto high = at((n + 2) / 2);
-        if (low && high)
-            figures.Median = (*low + *high) / 2;
+        figures.Median = (at((n + 1) / 2) + at((n + 2) / 2)) / 2;
         // The nearest rank: the smallest delay that 90 % of the alarms do not exceed.
         figures.Percentile90 = at((9 * n + 9) / 10);
     }

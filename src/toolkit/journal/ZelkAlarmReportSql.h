@@ -23,12 +23,17 @@ inline constexpr char ConditionTerms[] = "event_type = 4";
 struct TPeriodCounts {
     std::int64_t Period = 0; // from the range's start
     std::int64_t Alarms = 0;
+    std::int64_t AckRequired = 0;
     std::vector<std::int64_t> Bands; // alarms per severity band, in the options' order
 };
 
+struct TFrequentAlarms {
+    std::vector<TZelkAlarmCount> Top;
+    std::vector<TZelkAlarmCount> Chattering;
+};
+
+// The alarms of the range acknowledged within it, and their delays.
 struct TAckFigures {
-    std::int64_t AckRequired = 0;
-    std::int64_t Never = 0;
     std::int64_t Acknowledged = 0;
     std::optional<std::int64_t> Median;
     std::optional<std::int64_t> Percentile90;
@@ -45,8 +50,7 @@ public:
 
     // Only the periods that have alarms, in no particular order.
     std::vector<TPeriodCounts> Periods();
-    std::vector<TZelkAlarmCount> Top();
-    std::vector<TZelkAlarmCount> Chattering();
+    TFrequentAlarms Frequent();
     std::vector<TZelkStandingAlarm> Standing();
     TAckFigures Acknowledgements();
 

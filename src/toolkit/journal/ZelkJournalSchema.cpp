@@ -46,8 +46,8 @@ const char* const Version2[] = {
 const char* const Version3[] = {
     "CREATE INDEX journal_notifications_alarms ON journal_notifications (time_raw, source, "
     "condition, severity, active_time_raw, ack_required) WHERE %ALARM%",
-    "CREATE INDEX journal_notifications_acks ON journal_notifications (time_raw, source, "
-    "condition, active_time_raw) WHERE %ACK%",
+    "CREATE INDEX journal_notifications_acks ON journal_notifications (active_time_raw, source, "
+    "condition, time_raw) WHERE %ACK%",
     "CREATE INDEX journal_notifications_conditions ON journal_notifications (source, condition, "
     "time_raw, new_state, active_time_raw) WHERE %CONDITION%",
     "UPDATE journal_meta SET value = '3' WHERE name = 'version'",
