@@ -53,14 +53,16 @@ public:
             const bool burst = random() % 2000 == 0;
             const int alarms = burst ? 40 : 1;
             for (int a = 0; a < alarms && written < Notifications; ++a) {
-                time += burst ? Second * 3 / 2 : static_cast<std::int64_t>(random() % 15 + 1) * Second;
+                time +=
+                    burst ? Second * 3 / 2 : static_cast<std::int64_t>(random() % 15 + 1) * Second;
                 const int tag = static_cast<int>(random() % 2000);
                 // A handful of conditions chatter: raised again within seconds.
                 const int repeats = tag < 5 ? 3 : 1;
                 for (int r = 0; r < repeats; ++r) {
                     const std::int64_t raised = time + r * 10 * Second;
                     Add(batch, tag, raised, raised, OPC_CHANGE_ACTIVE_STATE, OPC_CONDITION_ACTIVE);
-                    const std::int64_t acked = raised + static_cast<std::int64_t>(random() % 300) * Second;
+                    const std::int64_t acked =
+                        raised + static_cast<std::int64_t>(random() % 300) * Second;
                     if (random() % 4 == 0)
                         ClientAck(batch, tag, raised, acked);
                     else
@@ -99,7 +101,8 @@ private:
         record.Message = QStringLiteral("Level high");
         record.Time = FileTime(at);
         record.ActiveTime = FileTime(activeAt);
-        batch.push_back({at, {QStringLiteral("Zelk.AESimulator.1"), QStringLiteral("HOST")},
+        batch.push_back({at,
+                         {QStringLiteral("Zelk.AESimulator.1"), QStringLiteral("HOST")},
                          std::move(record)});
     }
     static void ClientAck(std::vector<TZelkJournalEntry>& batch, int tag, std::int64_t activeAt,
@@ -110,7 +113,8 @@ private:
         action.Count = 1;
         action.Results = {{QStringLiteral("Plant1.Unit%1.LIC%2").arg(tag % 10).arg(tag),
                            QStringLiteral("PVLEVEL"), 1, FileTime(activeAt), S_OK}};
-        batch.push_back({at, {QStringLiteral("Zelk.AESimulator.1"), QStringLiteral("HOST")},
+        batch.push_back({at,
+                         {QStringLiteral("Zelk.AESimulator.1"), QStringLiteral("HOST")},
                          std::move(action)});
         // The server's notification of it, as a server sends one for every acknowledgement.
         Add(batch, tag, at + Second / 10, activeAt, OPC_CHANGE_ACK_STATE,

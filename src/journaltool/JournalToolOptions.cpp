@@ -246,7 +246,9 @@ void ReadReport(const QCommandLineParser& parser, const TOptionSet& set, std::in
     if (parser.isSet(set.From))
         report.From = ParseTime(parser, set.From);
     if (parser.isSet(set.Last)) {
+        // From a whole 10 minutes on, so that the report's periods read as clock times.
         report.From = now - ParsePeriodTicks(parser.value(set.Last));
+        *report.From -= *report.From % zelk::journal::ReportPeriodTicks;
         report.To = now;
     }
     if (parser.isSet(set.To))
@@ -284,9 +286,8 @@ void ReadFormat(const QCommandLineParser& parser, const TOptionSet& set,
         options.Format = TToolFormat::Html;
     else
         Refuse(QStringLiteral("unknown format '%1': expected %2")
-                   .arg(parser.value(set.Format),
-                        report ? QStringLiteral("text, json or html")
-                               : QStringLiteral("text, jsonl or csv")));
+                   .arg(parser.value(set.Format), report ? QStringLiteral("text, json or html")
+                                                         : QStringLiteral("text, jsonl or csv")));
 }
 
 void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set, std::int64_t now,
@@ -330,12 +331,11 @@ void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set, std::i
             Refuse(QStringLiteral("purge needs --days or --max-rows"));
     }
     if (options.Command != TToolCommand::Report)
-        for (const QCommandLineOption* reportOnly :
-             {&set.Area, &set.Flood, &set.ChatterCount, &set.ChatterWindow, &set.Standing,
-              &set.Bands})
+        for (const QCommandLineOption* reportOnly : {&set.Area, &set.Flood, &set.ChatterCount,
+                                                     &set.ChatterWindow, &set.Standing, &set.Bands})
             if (parser.isSet(*reportOnly))
-                Refuse(QStringLiteral("--%1 belongs to report")
-                           .arg(reportOnly->names().constFirst()));
+                Refuse(
+                    QStringLiteral("--%1 belongs to report").arg(reportOnly->names().constFirst()));
     if (options.Command == TToolCommand::Query)
         ReadQuery(parser, set, now, options);
     if (options.Command == TToolCommand::Report)
@@ -362,12 +362,12 @@ TJournalToolCommand ParseJournalToolCommand(const QStringList& arguments, std::i
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("query, purge, info or report"));
-    parser.addOptions({set.Journal, set.Format,   set.From,        set.To,       set.Last,
-                       set.Types,   set.Severity, set.Category,    set.Source,   set.Condition,
-                       set.Message, set.Text,     set.Exact,       set.Wildcard, set.Actions,
-                       set.Kind,    set.Limit,    set.NewestFirst, set.Origin,   set.Days,
-                       set.MaxRows, set.Area,     set.Flood,       set.ChatterCount,
-                       set.ChatterWindow, set.Standing, set.Bands});
+    parser.addOptions(
+        {set.Journal,       set.Format,   set.From,    set.To,        set.Last,    set.Types,
+         set.Severity,      set.Category, set.Source,  set.Condition, set.Message, set.Text,
+         set.Exact,         set.Wildcard, set.Actions, set.Kind,      set.Limit,   set.NewestFirst,
+         set.Origin,        set.Days,     set.MaxRows, set.Area,      set.Flood,   set.ChatterCount,
+         set.ChatterWindow, set.Standing, set.Bands});
     TJournalToolCommand command;
     if (!parser.parse(arguments)) {
         command.Action = TJournalToolCommand::UsageError;

@@ -54,8 +54,8 @@ QString ReportTime(std::int64_t ticks) {
 
 void AppendReportText(std::string& out, const TZelkAlarmReport& report) {
     Line(out, QStringLiteral("Alarm performance report"));
-    Line(out, QStringLiteral("Range     %1 to %2")
-                  .arg(ReportTime(report.From), ReportTime(report.To)));
+    Line(out,
+         QStringLiteral("Range     %1 to %2").arg(ReportTime(report.From), ReportTime(report.To)));
     Line(out, QStringLiteral("Area      %1")
                   .arg(report.Options.Area.isEmpty() ? QStringLiteral("whole plant")
                                                      : report.Options.Area));
@@ -63,10 +63,10 @@ void AppendReportText(std::string& out, const TZelkAlarmReport& report) {
         Line(out, QStringLiteral("No alarms in this range: no data."));
     out += '\n';
     for (const TZelkAlarmFigure& figure : zelk::journal::AlarmReportFigures(report))
-        Line(out, (Padded(figure.Name, 48) + QLatin1Char(' ') + Padded(figure.Value, 26) +
-                   QLatin1Char(' ') + Padded(figure.Target, 28) + QLatin1Char(' ') +
-                   MetText(figure.Met))
-                      .trimmed());
+        Line(out,
+             (Padded(figure.Name, 48) + QLatin1Char(' ') + Padded(figure.Value, 26) +
+              QLatin1Char(' ') + Padded(figure.Target, 28) + QLatin1Char(' ') + MetText(figure.Met))
+                 .trimmed());
     if (!report.Floods.empty()) {
         Line(out, QStringLiteral("\nFloods (start, end, alarms)"));
         for (const TZelkFloodEpisode& flood : report.Floods)
@@ -110,9 +110,10 @@ void AppendReportJson(std::string& out, const TZelkAlarmReport& report) {
     root.insert(QStringLiteral("floodPercent"), report.FloodPercent);
     QJsonArray floods;
     for (const TZelkFloodEpisode& flood : report.Floods)
-        floods.append(QJsonObject{{QStringLiteral("start"), QString::fromStdString(IsoUtc(flood.Start))},
-                                  {QStringLiteral("end"), QString::fromStdString(IsoUtc(flood.End))},
-                                  {QStringLiteral("alarms"), static_cast<double>(flood.Alarms)}});
+        floods.append(
+            QJsonObject{{QStringLiteral("start"), QString::fromStdString(IsoUtc(flood.Start))},
+                        {QStringLiteral("end"), QString::fromStdString(IsoUtc(flood.End))},
+                        {QStringLiteral("alarms"), static_cast<double>(flood.Alarms)}});
     root.insert(QStringLiteral("floods"), floods);
     root.insert(QStringLiteral("top"), Counts(report.Top));
     root.insert(QStringLiteral("topPercent"), report.TopPercent);

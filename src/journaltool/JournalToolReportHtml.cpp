@@ -166,9 +166,10 @@ QString PriorityChartSvg(const TZelkAlarmReport& report) {
                         QStringLiteral(" text-anchor=\"middle\""));
             barX += barW + 4;
         }
-        svg += Text(x + barW, y(0) + 16,
-                    QStringLiteral("%1 (%2-%3)").arg(band.Band.Name).arg(band.Band.Low).arg(band.Band.High),
-                    QStringLiteral(" text-anchor=\"middle\""));
+        svg += Text(
+            x + barW, y(0) + 16,
+            QStringLiteral("%1 (%2-%3)").arg(band.Band.Name).arg(band.Band.Low).arg(band.Band.High),
+            QStringLiteral(" text-anchor=\"middle\""));
         x += groupW;
     }
     svg += QStringLiteral("<rect x=\"%1\" y=\"30\" width=\"12\" height=\"12\" fill=\"#1976d2\"/>")
@@ -194,15 +195,15 @@ void AppendReportHtml(std::string& out, const TZelkAlarmReport& report) {
     html += QStringLiteral("<h2>Figures and targets</h2><table><tr><th>Figure</th><th>Value</th>"
                            "<th>Target</th><th></th></tr>");
     for (const TZelkAlarmFigure& figure : zelk::journal::AlarmReportFigures(report))
-        html += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td>%4</tr>")
-                    .arg(Esc(figure.Name), Esc(figure.Value), Esc(figure.Target),
-                         MetCell(figure.Met));
+        html +=
+            QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td>%4</tr>")
+                .arg(Esc(figure.Name), Esc(figure.Value), Esc(figure.Target), MetCell(figure.Met));
     html += QStringLiteral("</table>\n<h2>Alarm rate</h2>\n") + RateChartSvg(report);
     if (!report.Floods.empty()) {
         std::vector<QStringList> rows;
         for (const TZelkFloodEpisode& flood : report.Floods)
-            rows.push_back({ReportTime(flood.Start), ReportTime(flood.End),
-                            QString::number(flood.Alarms)});
+            rows.push_back(
+                {ReportTime(flood.Start), ReportTime(flood.End), QString::number(flood.Alarms)});
         html += QStringLiteral("<h2>Floods</h2>\n");
         Table(html, {QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Alarms")},
               rows);
@@ -227,9 +228,10 @@ void AppendReportHtml(std::string& out, const TZelkAlarmReport& report) {
         for (const TZelkStandingAlarm& alarm : report.Standing)
             rows.push_back({alarm.Source, alarm.Condition, ReportTime(alarm.ActiveSince)});
         html += QStringLiteral("<h2>Standing alarms</h2>\n");
-        Table(html,
-              {QStringLiteral("Source"), QStringLiteral("Condition"), QStringLiteral("Active since")},
-              rows);
+        Table(
+            html,
+            {QStringLiteral("Source"), QStringLiteral("Condition"), QStringLiteral("Active since")},
+            rows);
     }
     html += QStringLiteral("</body></html>\n");
     out += html.toStdString();

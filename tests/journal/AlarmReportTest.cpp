@@ -238,7 +238,9 @@ TEST_P(AlarmReport, PrioritiesTopAlarmsAndAnAreaCountOnlyWhatBelongsToThem) {
     // 80 low, 15 medium and 5 high alarms from 20 sources of the tank farm: the guide.
     for (int i = 0; i < 100; ++i)
         Plant.Raise(QStringLiteral("Plant1.TankFarm.T%1").arg(i % 20), Noon + i * Second,
-                    i < 80 ? 100 : i < 95 ? 500 : 900);
+                    i < 80   ? 100
+                    : i < 95 ? 500
+                             : 900);
     // The area itself counts; a neighbour with a longer name and another plant do not.
     Plant.Raise(QStringLiteral("Plant1.TankFarm"), Noon + 200 * Second, 900);
     Plant.Raise(QStringLiteral("Plant1.TankFarmB.T1"), Noon + 201 * Second, 900);

@@ -86,7 +86,8 @@ void FindFloods(TZelkAlarmReport& report) {
 
 void CountPeriods(TAlarmReportSql& sql, TZelkAlarmReport& report) {
     const std::int64_t length = report.To - report.From;
-    const auto periods = static_cast<std::size_t>((length + ReportPeriodTicks - 1) / ReportPeriodTicks);
+    const auto periods =
+        static_cast<std::size_t>((length + ReportPeriodTicks - 1) / ReportPeriodTicks);
     report.Periods.assign(periods, 0);
     std::vector<std::int64_t> bands(report.Options.Bands.size(), 0);
     for (const TPeriodCounts& counts : sql.Periods()) {
@@ -192,21 +193,19 @@ std::vector<TZelkAlarmFigure> AlarmReportFigures(const TZelkAlarmReport& Report)
                            .arg(Report.FloodPeriods)
                            .arg(Report.Periods.size()),
                        QStringLiteral("< 1 %"), judged(Report.FloodPercent < 1)});
-    figures.push_back({QStringLiteral("topPercent"),
-                       QStringLiteral("Share of the %1 most frequent alarms")
-                           .arg(Report.Options.TopCount),
-                       PercentText(Report.TopPercent), QStringLiteral("≤ 5 %"),
-                       judged(Report.TopPercent <= 5)});
+    figures.push_back(
+        {QStringLiteral("topPercent"),
+         QStringLiteral("Share of the %1 most frequent alarms").arg(Report.Options.TopCount),
+         PercentText(Report.TopPercent), QStringLiteral("≤ 5 %"), judged(Report.TopPercent <= 5)});
     figures.push_back({QStringLiteral("chattering"), QStringLiteral("Chattering alarms"),
                        QString::number(Report.Chattering.size()), QStringLiteral("0"),
                        judged(Report.Chattering.empty())});
-    figures.push_back({QStringLiteral("standing"),
-                       QStringLiteral("Standing alarms at the end (active > %1)")
-                           .arg(DurationText(Report.Options.StandingAfter)),
-                       QString::number(Report.Standing.size()), QStringLiteral("< 5"),
-                       Report.To > Report.From
-                           ? std::optional<bool>(Report.Standing.size() < 5)
-                           : std::nullopt});
+    figures.push_back(
+        {QStringLiteral("standing"),
+         QStringLiteral("Standing alarms at the end (active > %1)")
+             .arg(DurationText(Report.Options.StandingAfter)),
+         QString::number(Report.Standing.size()), QStringLiteral("< 5"),
+         Report.To > Report.From ? std::optional<bool>(Report.Standing.size() < 5) : std::nullopt});
     QStringList shares;
     QStringList guide;
     for (const TZelkBandCount& band : Report.Priorities) {
@@ -217,18 +216,18 @@ std::vector<TZelkAlarmFigure> AlarmReportFigures(const TZelkAlarmReport& Report)
                        shares.join(QStringLiteral(", ")), guide.join(QStringLiteral(", ")),
                        judged(PrioritiesMeetGuide(Report.Priorities))});
     const QString noData = QStringLiteral("no data");
-    figures.push_back({QStringLiteral("ackMedian"),
-                       QStringLiteral("Time to acknowledge, median"),
+    figures.push_back({QStringLiteral("ackMedian"), QStringLiteral("Time to acknowledge, median"),
                        Report.AckMedian ? DurationText(*Report.AckMedian) : noData,
                        QStringLiteral("no fixed target"), std::nullopt});
     figures.push_back({QStringLiteral("ackPercentile90"),
                        QStringLiteral("Time to acknowledge, 90th percentile"),
                        Report.AckPercentile90 ? DurationText(*Report.AckPercentile90) : noData,
                        QStringLiteral("no fixed target"), std::nullopt});
-    figures.push_back({QStringLiteral("neverAcknowledged"),
-                       QStringLiteral("Alarms not acknowledged within the range"),
-                       QStringLiteral("%1 of %2").arg(Report.NeverAcknowledged).arg(Report.AckRequired),
-                       QStringLiteral("no fixed target"), std::nullopt});
+    figures.push_back(
+        {QStringLiteral("neverAcknowledged"),
+         QStringLiteral("Alarms not acknowledged within the range"),
+         QStringLiteral("%1 of %2").arg(Report.NeverAcknowledged).arg(Report.AckRequired),
+         QStringLiteral("no fixed target"), std::nullopt});
     return figures;
 }
 
@@ -237,7 +236,9 @@ QString DurationText(std::int64_t Ticks) {
     if (ms < 1000)
         return QStringLiteral("%1 ms").arg(ms);
     const std::int64_t seconds = ms / 1000;
-    const auto two = [](std::int64_t value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); };
+    const auto two = [](std::int64_t value) {
+        return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+    };
     if (seconds < 60)
         return QStringLiteral("%1.%2 s").arg(seconds).arg(ms % 1000 / 100);
     if (seconds < 3600)

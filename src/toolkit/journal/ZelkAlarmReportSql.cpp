@@ -140,8 +140,8 @@ std::vector<TZelkStandingAlarm> TAlarmReportSql::Standing() {
     QSqlQuery query = Run(FConnection.Database(), sql, values);
     std::vector<TZelkStandingAlarm> standing;
     while (query.next())
-        standing.push_back({query.value(0).toString(), query.value(1).toString(),
-                            query.value(2).toLongLong()});
+        standing.push_back(
+            {query.value(0).toString(), query.value(1).toString(), query.value(2).toLongLong()});
     return standing;
 }
 
@@ -151,9 +151,9 @@ TAckFigures TAlarmReportSql::Acknowledgements() {
     // on the clock of the active time; this client's successful call counts where the
     // server said nothing. Delays are counted per 100 ms (per minute beyond 10 minutes), so
     // the database returns a histogram rather than a row per alarm.
-    const QString bucket = QStringLiteral(
-        "CASE WHEN %1 < 0 THEN 0 WHEN %1 < 6000000000 THEN %1 / 1000000 * 1000000 "
-        "ELSE %1 / 600000000 * 600000000 END");
+    const QString bucket =
+        QStringLiteral("CASE WHEN %1 < 0 THEN 0 WHEN %1 < 6000000000 THEN %1 / 1000000 * 1000000 "
+                       "ELSE %1 / 600000000 * 600000000 END");
     QVariantList values;
     QString sql = QStringLiteral("SELECT delay, SUM(acks) FROM (SELECT %1 AS delay, COUNT(*) AS "
                                  "acks FROM journal_notifications WHERE ")
