@@ -91,8 +91,8 @@ void TChartBuilder::Top(QChartView* view, const TZelkAlarmReport& report) {
     // The most frequent at the top: a horizontal chart draws its first category lowest.
     for (auto alarm = report.Top.rbegin(); alarm != report.Top.rend(); ++alarm) {
         QString label = alarm->Source + QStringLiteral(" / ") + alarm->Condition;
-        if (label.size() > 40)
-            label = label.left(39) + QChar(0x2026);
+        if (label.size() > 48)
+            label = label.left(47) + QChar(0x2026);
         labels << label;
         *counts << static_cast<qreal>(alarm->Count);
     }
@@ -102,6 +102,7 @@ void TChartBuilder::Top(QChartView* view, const TZelkAlarmReport& report) {
     chart->addSeries(series);
     auto* names = new QBarCategoryAxis;
     names->append(labels);
+    names->setTruncateLabels(false);
     auto* values = new QValueAxis;
     values->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(names, Qt::AlignLeft);
@@ -120,10 +121,7 @@ void TChartBuilder::Priorities(QChartView* view, const TZelkAlarmReport& report)
     guide->setColor(Grey);
     QStringList bands;
     for (const TZelkBandCount& band : report.Priorities) {
-        bands << QStringLiteral("%1 (%2-%3)")
-                     .arg(band.Band.Name)
-                     .arg(band.Band.Low)
-                     .arg(band.Band.High);
+        bands << band.Band.Name;
         *shares << band.Percent;
         *guide << band.Band.GuidePercent;
     }

@@ -90,7 +90,13 @@ TZelkStatisticsPage::TZelkStatisticsPage(QWidget* parent)
     FProgress->setTextVisible(false);
     FProgress->hide();
     FFigures->setMinimumHeight(330);
+    FFigures->setWordWrap(true);
+    FFigures->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    FFigures->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    FFigures->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     FAlarms->setMinimumHeight(200);
+    FAlarms->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    FAlarms->horizontalHeader()->setStretchLastSection(true);
 
     auto* controls = new QHBoxLayout;
     controls->addWidget(FRange);
@@ -221,7 +227,7 @@ void TZelkStatisticsPage::Show(const TZelkAlarmReport& report) {
             FFigures->item(FFigures->rowCount() - 1, 3)
                 ->setForeground(*figure.Met ? QColor(0x1a, 0x7f, 0x37) : QColor(0xc6, 0x28, 0x28));
     }
-    FFigures->resizeColumnsToContents();
+    FFigures->resizeRowsToContents();
 
     FAlarms->setRowCount(0);
     for (const TZelkFloodEpisode& flood : report.Floods)
@@ -235,7 +241,6 @@ void TZelkStatisticsPage::Show(const TZelkAlarmReport& report) {
     for (const TZelkStandingAlarm& alarm : report.Standing)
         AddRow(FAlarms, {QStringLiteral("Standing"), alarm.Source, alarm.Condition,
                          QStringLiteral("active since %1").arg(LocalTime(alarm.ActiveSince))});
-    FAlarms->resizeColumnsToContents();
 
     zelk::app::TChartBuilder::Rate(FRateChart, report);
     zelk::app::TChartBuilder::Top(FTopChart, report);

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <cmath>
 
 namespace zelk::journaltool {
 
@@ -31,7 +32,8 @@ h1{font-size:1.5em;margin-bottom:0}h2{font-size:1.15em;margin-top:1.6em}
 table{border-collapse:collapse;width:100%;font-size:0.92em}
 th,td{border-bottom:1px solid #ddd;padding:4px 8px;text-align:left;vertical-align:top}
 th{background:#f2f2f2}
-.met{color:#1a7f37;font-weight:bold}.notmet{color:#c62828;font-weight:bold}
+.met{color:#1a7f37;font-weight:bold;white-space:nowrap}
+.notmet{color:#c62828;font-weight:bold;white-space:nowrap}
 svg{display:block;margin:8px 0;font-size:11px}
 svg text{fill:#333}
 .nodata{color:#555;font-style:italic}
@@ -79,7 +81,12 @@ QString RateChartSvg(const TZelkAlarmReport& report) {
     svg += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"#fafafa\" "
                           "stroke=\"#ccc\"/>")
                .arg(Num(left), Num(top), Num(plotW), Num(plotH));
+    double lastLabel = -100;
     for (const double tick : {0.0, threshold, scale / 1.05}) {
+        // Labels closer than a line of text would overlap; the lower one stays.
+        if (std::abs(y(tick) - lastLabel) < 12)
+            continue;
+        lastLabel = y(tick);
         svg += Text(left - 4, y(tick) + 4, QString::number(static_cast<int>(tick)),
                     QStringLiteral(" text-anchor=\"end\""));
     }
@@ -139,7 +146,7 @@ QString TopChartSvg(const TZelkAlarmReport& report) {
 }
 
 QString PriorityChartSvg(const TZelkAlarmReport& report) {
-    const double groupW = 150, barW = 44, plotH = 160, top = 24, width = 40 + groupW * 3 + 160;
+    const double groupW = 150, barW = 44, plotH = 160, top = 24, width = 60 + groupW * 3 + 160;
     const double height = top + plotH + 40;
     const auto y = [&](double percent) { return top + plotH - percent / 100 * plotH; };
     QString svg = QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" "
@@ -147,12 +154,12 @@ QString PriorityChartSvg(const TZelkAlarmReport& report) {
                                  "aria-label=\"Priority distribution\">")
                       .arg(width)
                       .arg(height);
-    svg += QStringLiteral("<line x1=\"36\" y1=\"%1\" x2=\"%2\" y2=\"%1\" stroke=\"#999\"/>")
+    svg += QStringLiteral("<line x1=\"56\" y1=\"%1\" x2=\"%2\" y2=\"%1\" stroke=\"#999\"/>")
                .arg(Num(y(0)), Num(width - 150));
     for (const double tick : {0.0, 50.0, 100.0})
-        svg += Text(32, y(tick) + 4, QStringLiteral("%1 %").arg(tick),
+        svg += Text(52, y(tick) + 4, QStringLiteral("%1 %").arg(tick),
                     QStringLiteral(" text-anchor=\"end\""));
-    double x = 50;
+    double x = 70;
     for (const TZelkBandCount& band : report.Priorities) {
         const std::pair<double, const char*> bars[] = {{band.Percent, "#1976d2"},
                                                        {band.Band.GuidePercent, "#bdbdbd"}};
