@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 #include "ZelkJournal.h"
+#include "ZelkPageControls.h"
 
 #include <QChartView>
 #include <QComboBox>
@@ -20,10 +21,7 @@
 
 namespace {
 
-template <class T> T* Named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
+using zelk::app::Named;
 
 QChartView* ChartView(QWidget* parent, const char* name, int height) {
     auto* view = Named(new QChartView(parent), name);
@@ -75,13 +73,7 @@ TZelkStatisticsPage::TZelkStatisticsPage(QWidget* parent)
                      QStringLiteral("Detail")})) {
     FRange->addItems(
         {QStringLiteral("Last day"), QStringLiteral("Last 7 days"), QStringLiteral("From - to")});
-    const QDateTime now = QDateTime::currentDateTime();
-    for (QDateTimeEdit* edit : {FFrom, FTo}) {
-        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd hh:mm"));
-        edit->setCalendarPopup(true);
-    }
-    FFrom->setDateTime(now.addDays(-1));
-    FTo->setDateTime(now);
+    zelk::app::SetUpRangeEdits(FFrom, FTo);
     FArea->setPlaceholderText(QStringLiteral("Area (empty: the whole plant)"));
     FArea->setClearButtonEnabled(true);
     // Busy without a measure: the database says nothing about its progress.
