@@ -6,8 +6,8 @@
 //
 // An alarm is an annunciation: a condition notification that makes its condition active
 // or moves it into a new sub-condition while active. The figures are aggregated by the
-// database through the journal's alarm indexes; only counts and short lists come back, so
-// a journal of millions of notifications is reported in about a second.
+// database through the journal's alarm indexes; only counts and short lists come back,
+// never a row per notification.
 //
 //   TZelkJournalReader reader(url);
 //   TZelkAlarmReportOptions options;
