@@ -1,6 +1,6 @@
 // The Statistics page's charts: the alarm rate per 10 minutes over the range with the
 // flood line, the most frequent alarms as bars, and the priority distribution beside the
-// guide. Each is a new QChart handed to its view, which owns it and drops the previous one.
+// guide. Each is a new QChart handed to its view, which owns it from then on.
 
 #include "ZelkJournal.h"
 #include "ZelkStatisticsPage.h"
@@ -30,6 +30,13 @@ QChart* NewChart(const QString& title) {
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->setAnimationOptions(QChart::NoAnimation);
     return chart;
+}
+
+// A view releases its previous chart without deleting it: the page deletes it here.
+void Install(QChartView* view, QChart* chart) {
+    QChart* previous = view->chart();
+    view->setChart(chart);
+    delete previous;
 }
 
 qint64 Msecs(std::int64_t ticks) {
@@ -80,7 +87,7 @@ void TChartBuilder::Rate(QChartView* view, const TZelkAlarmReport& report) {
         series->attachAxis(time);
         series->attachAxis(count);
     }
-    view->setChart(chart);
+    Install(view, chart);
 }
 
 void TChartBuilder::Top(QChartView* view, const TZelkAlarmReport& report) {
@@ -110,7 +117,7 @@ void TChartBuilder::Top(QChartView* view, const TZelkAlarmReport& report) {
     series->attachAxis(names);
     series->attachAxis(values);
     chart->legend()->hide();
-    view->setChart(chart);
+    Install(view, chart);
 }
 
 void TChartBuilder::Priorities(QChartView* view, const TZelkAlarmReport& report) {
@@ -142,7 +149,7 @@ void TChartBuilder::Priorities(QChartView* view, const TZelkAlarmReport& report)
     series->attachAxis(names);
     series->attachAxis(percent);
     chart->legend()->setAlignment(Qt::AlignBottom);
-    view->setChart(chart);
+    Install(view, chart);
 }
 
 } // namespace zelk::app
