@@ -37,6 +37,7 @@ void MainWindowTest::TearDown() {
     SetShowExceptionHandler(FPreviousHandler);
     zelk::runtime::SetNotRespondingHandler(FPreviousNotResponding);
     // A call given up in a test finishes before the simulator goes.
+    (*FSim)->Faults().ReleaseHeld();
     EXPECT_TRUE(zelk::test::WaitUntil([] { return zelk::runtime::RunningCalls() == 0; },
                                       std::chrono::seconds(30)));
     FSim.reset();

@@ -220,7 +220,7 @@ void TZelkClient::Activate() {
     if (!designing)
         fTimerInWork = false;
     try {
-        FOPCClient->Connect(FClientName, FServerName, FComputername, FCParams, FConnectDelay);
+        ConnectOffThread();
         DoConnected();
         FActive = true;
         if (OnConnect)

@@ -143,7 +143,13 @@ private:
     void Deactivate();
     void NotifyThenDeactivate(const std::function<void()>& Notify);
 
-    // ---- the keep-alive probe (ZelkClientKeepAlive.cpp) ----
+    // The connection's Connect as a server call that may hang (ZelkServerCall.h): a
+    // computer that does not answer asks "Server is not responding" instead of freezing
+    // the window. Given up, the connect goes on on its own thread and the connection it
+    // makes is released there. (ZelkClientDeadline.cpp)
+    void ConnectOffThread();
+
+    // ---- the keep-alive probe (ZelkClientDeadline.cpp) ----
     // Runs the connection's DoTimer on a thread of its own; its answer comes back as
     // MSG_KEEPALIVE.
     void StartProbe();

@@ -1,9 +1,10 @@
-// The keep-alive of TZelkClient. Each tick of the keep-alive timer starts one probe (the
-// connection's DoTimer) on a thread of its own and returns; a probe that fails answers
-// through MSG_KEEPALIVE at once, and a probe that has not answered by the next tick (one
-// keep-alive period later) counts as a lost server. A hung server therefore cannot
-// freeze the thread that handles the ticks, and the time-out still fires. The hung call
-// is left to finish on its thread, which frees whatever it returns.
+// The calls of TZelkClient that a hung server must not freeze: its connect and its
+// keep-alive. The keep-alive of TZelkClient. Each tick of the keep-alive timer starts one probe
+// (the connection's DoTimer) on a thread of its own and returns; a probe that fails answers through
+// MSG_KEEPALIVE at once, and a probe that has not answered by the next tick (one keep-alive period
+// later) counts as a lost server. A hung server therefore cannot freeze the thread that handles the
+// ticks, and the time-out still fires. The hung call is left to finish on its thread, which frees
+// whatever it returns.
 
 #include "ZelkClient.h"
 #include "ZelkServerCall.h"
@@ -63,4 +64,13 @@ void TZelkClient::KeepAliveTimedOut() {
         if (OnTimeout)
             OnTimeout(this);
     });
+}
+
+void TZelkClient::ConnectOffThread() {
+    const ComPtr<IZelkConnection> connection = FOPCClient;
+    zelk::runtime::CallServer(*this,
+                              [connection, clientName = FClientName, server = FServerName,
+                               computer = FComputername, params = FCParams, delay = FConnectDelay] {
+                                  connection->Connect(clientName, server, computer, params, delay);
+                              });
 }
