@@ -10,6 +10,7 @@
 #include "ZelkEventCondition.h"
 #include "ZelkEventSortDlg.h"
 #include "ZelkImages.h"
+#include "ZelkServerCall.h"
 #include "ui_ZelkAEDemoMain.h"
 
 #include <QCheckBox>
@@ -137,6 +138,8 @@ void TMainForm::ApplyDefaultServerSettings() {
 void TMainForm::Guarded(const std::function<void()>& Handler) {
     try {
         Handler();
+    } catch (const EOPCNotResponding&) {
+        // The operator gave the server up in "Server is not responding": nothing to add.
     } catch (const std::exception& e) {
         ShowException(e);
     }
@@ -180,6 +183,12 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    // A handler of this window waits for a server call further down the stack: the
+    // window stays until that call is over (or given up in "Server is not responding").
+    if (zelk::runtime::WaitingCalls() > 0) {
+        event->ignore();
+        return;
+    }
     // Settings are written while every control still shows what the operator left.
     Guarded([&] { FormDestroy(); });
     if (!FSettingsFolder.isEmpty())

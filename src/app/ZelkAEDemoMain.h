@@ -149,7 +149,8 @@ private:
     void SetUpEventServer();
     // The event server's settings as the window stores them by default.
     void ApplyDefaultServerSettings();
-    // Runs a handler; an exception it raises goes to the application's exception display.
+    // Runs a handler; an exception it raises goes to the application's exception display,
+    // except EOPCNotResponding: the operator has just chosen to give the server up.
     void Guarded(const std::function<void()>& Handler);
     // Several batches merged before the window next gets to its event loop are shown by
     // one rebuild.

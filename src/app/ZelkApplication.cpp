@@ -4,6 +4,7 @@
 #include "ShowException.h"
 #include "ZelkAESim.h"
 #include "ZelkCOMLink.h"
+#include "ZelkNotResponding.h"
 #include "objbase.h"
 
 #include <QMessageBox>
@@ -14,9 +15,11 @@ TZelkApplication::TZelkApplication(int& argc, char** argv) : QApplication(argc, 
     CoInitialize(nullptr);
     setApplicationName(Title);
     SetShowExceptionHandler(&TZelkApplication::ShowExceptionBox);
+    zelk::runtime::SetNotRespondingHandler(&AskServerNotResponding);
 }
 
 TZelkApplication::~TZelkApplication() {
+    zelk::runtime::SetNotRespondingHandler({});
     SetShowExceptionHandler({});
     CoUninitialize();
 }

@@ -3,7 +3,8 @@
 // TZelkApplication: the program's application object. It initialises COM for the
 // user-interface thread, makes the start-up registrations every client component relies
 // on, and is the program's default exception handler: an exception that escapes an
-// event handler is shown in an error box with its message, and the program goes on.
+// event handler is shown in an error box with its message, and the program goes on. A
+// server call that hangs is met with the "Server is not responding" question.
 
 #include <QApplication>
 

@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 #include "ZelkCOMLink.h"
+#include "ZelkNotResponding.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,6 +23,8 @@ void MainWindowTest::SetUp() {
         const auto* own = dynamic_cast<const Exception*>(&e);
         FShown << (own ? own->Message() : QString::fromUtf8(e.what()));
     });
+    // The program's question, as TZelkApplication installs it.
+    FPreviousNotResponding = zelk::runtime::SetNotRespondingHandler(&AskServerNotResponding);
     FWindow = std::make_unique<TMainForm>();
     FTester = std::make_unique<QAbstractItemModelTester>(
         FWindow->ListModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -32,6 +35,11 @@ void MainWindowTest::TearDown() {
     FTester.reset();
     FWindow.reset();
     SetShowExceptionHandler(FPreviousHandler);
+    zelk::runtime::SetNotRespondingHandler(FPreviousNotResponding);
+    // A call given up in a test finishes before the simulator goes.
+    (*FSim)->Faults().ReleaseHeld();
+    EXPECT_TRUE(zelk::test::WaitUntil([] { return zelk::runtime::RunningCalls() == 0; },
+                                      std::chrono::seconds(30)));
     FSim.reset();
     FRegistry.reset();
     if (FOldDataHome.isEmpty())

@@ -9,6 +9,7 @@
 #include "ZelkAEDemoMain.h"
 #include "ZelkAESim.h"
 #include "ZelkAlarmListModel.h"
+#include "ZelkServerCall.h"
 
 #include <QAbstractItemModelTester>
 #include <QTemporaryDir>
@@ -58,6 +59,7 @@ protected:
     std::unique_ptr<QAbstractItemModelTester> FTester;
     QStringList FShown;
     TShowExceptionHandler FPreviousHandler;
+    zelk::runtime::TZelkNotRespondingHandler FPreviousNotResponding;
 };
 
 } // namespace zelk::apptest

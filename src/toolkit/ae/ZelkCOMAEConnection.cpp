@@ -36,23 +36,63 @@ std::optional<OPCEVENTSERVERSTATUS> TZelkCOMAEConnection::ReadStatus(IOPCEventSe
     return copy;
 }
 
-OPCEVENTSERVERSTATUS TZelkCOMAEConnection::GetStatus() {
+OPCEVENTSERVERSTATUS TZelkCOMAEConnection::StatusOf(IOPCEventServer* Server) {
     const QString notConnected = QStringLiteral("Not connected to server");
-    CheckConnected();
-    const ComPtr<IOPCEventServer> server = OPCServer();
-    if (!server)
+    if (!Server)
         throw EOPCServerException(notConnected);
-    const std::optional<OPCEVENTSERVERSTATUS> status = ReadStatus(*server);
+    const std::optional<OPCEVENTSERVERSTATUS> status = ReadStatus(*Server);
     if (!status)
         throw EOPCServerException(notConnected);
     return *status;
 }
 
+OPCEVENTSERVERSTATUS TZelkCOMAEConnection::GetStatus() {
+    CheckConnected();
+    return StatusOf(OPCServer().Get());
+}
+
 bool TZelkCOMAEConnection::DoTimer() {
     try {
-        GetStatus();
+        const std::shared_ptr<const TGIP> entry = ProbeEntry();
+        if (!entry)
+            return false;
+        ComPtr<IUnknown> server;
+        entry->GetIntf(server.PutVoid());
+        ComPtr<IOPCEventServer> eventServer;
+        if (!server || FAILED(server.As(&eventServer)))
+            return false;
+        StatusOf(eventServer.Get());
         return true;
     } catch (...) {
         return false;
     }
+}
+
+void TZelkCOMAEConnection::GetInterfaces() {
+    TZelkCOMConnection::GetInterfaces();
+    if (!FIServer)
+        return;
+    try {
+        auto entry = std::make_shared<const TGIP>(FIServer.Get(), IID_IUnknown);
+        const std::lock_guard lock(FProbeLock);
+        FProbeEntry = std::move(entry);
+    } catch (const EOleSysError&) {
+        // No table entry: the keep-alive then finds the server gone, as it would be.
+    }
+}
+
+void TZelkCOMAEConnection::ReleaseInterfaces() {
+    std::shared_ptr<const TGIP> entry;
+    {
+        const std::lock_guard lock(FProbeLock);
+        entry = std::move(FProbeEntry);
+    }
+    // Revoked here unless a probe still holds it; then the probe's thread revokes it.
+    entry.reset();
+    TZelkCOMConnection::ReleaseInterfaces();
+}
+
+std::shared_ptr<const TGIP> TZelkCOMAEConnection::ProbeEntry() const {
+    const std::lock_guard lock(FProbeLock);
+    return FProbeEntry;
 }

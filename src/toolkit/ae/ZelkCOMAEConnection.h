@@ -7,6 +7,8 @@
 #include "ZelkCom.h"
 #include "opc_ae.h"
 
+#include <memory>
+#include <mutex>
 #include <optional>
 
 class TZelkCOMAEConnection : public TZelkCOMConnection {
@@ -22,10 +24,26 @@ public:
     // call raises through OPCCheck.
     static std::optional<OPCEVENTSERVERSTATUS> ReadStatus(IOPCEventServer& Server,
                                                           QString* VendorInfo = nullptr);
-    // The server's status record without its vendor text (szVendorInfo is null).
-    // EOPCServerException "Not connected to server" without a server object or when the
-    // server answers without a record; a failing call raises through OPCCheck.
+    // Server's status record without its vendor text (szVendorInfo is null).
+    // EOPCServerException "Not connected to server" for a null Server or when the server
+    // answers without a record; a failing call raises through OPCCheck.
+    static OPCEVENTSERVERSTATUS StatusOf(IOPCEventServer* Server);
+    // StatusOf this connection's server; "Not connected to server" without one.
     OPCEVENTSERVERSTATUS GetStatus();
-    // Whether GetStatus succeeds; never raises.
+    // Whether the server answers GetStatus; never raises. Called by the keep-alive on a
+    // thread of its own: it reaches the server through the global interface table and
+    // touches nothing else of this object.
     bool DoTimer() override;
+
+protected:
+    // The server is entered in the global interface table for the keep-alive probe.
+    void GetInterfaces() override;
+    void ReleaseInterfaces() override;
+
+private:
+    std::shared_ptr<const TGIP> ProbeEntry() const;
+
+    // Set and cleared on the thread that connects; read by the probe's thread.
+    mutable std::mutex FProbeLock;
+    std::shared_ptr<const TGIP> FProbeEntry;
 };

@@ -4,12 +4,16 @@
 #include "ZelkEventCondition.h"
 #include "ZelkEventServer.h"
 #include "ZelkExceptions.h"
+#include "ZelkGIP.h"
 #include "ZelkOPCErrors.h"
+#include "ZelkServerCall.h"
 #include "comholders.h"
 #include "opcerror.h"
 
 #include <QSet>
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -122,25 +126,41 @@ void AcknowledgeInOrder(TZelkEventServer& Server, const QString& Who, const QStr
     }
     if (request.Count() == 0)
         return;
-    request.Seal();
-    const BStr who(Who);
-    const BStr comment(Comment);
     const ComPtr<IOPCEventServer> server = Server.GetOPCEventServer();
     if (!server)
         throw EOPCException(QStringLiteral("Not connected to server"));
-    TaskMem<HRESULT> errors;
-    const HRESULT answer =
-        server->AckCondition(request.Count(), who.Get(), comment.Get(),
-                             request.SourcePointers.data(), request.ConditionPointers.data(),
-                             request.ActiveTimes.data(), request.Cookies.data(), errors.Put());
-    Server.Observers().Acknowledged(&Server, Who, Comment, request.Results(answer, errors.Get()));
+    // Everything the call uses goes with it to its thread and stays alive there, also
+    // when the operator gives the call up.
+    struct TAckCall {
+        TAckRequest Request;
+        BStr Who;
+        BStr Comment;
+        HRESULT Answer = E_FAIL;
+        std::optional<std::vector<HRESULT>> Errors;
+    };
+    const auto call = std::make_shared<TAckCall>(
+        TAckCall{std::move(request), BStr(Who), BStr(Comment), E_FAIL, std::nullopt});
+    call->Request.Seal();
+    const TZelkThreadIntf<IOPCEventServer> shared(server.Get());
+    zelk::runtime::CallServer(Server, [call, shared] {
+        TAckRequest& r = call->Request;
+        TaskMem<HRESULT> errors;
+        call->Answer = shared.Get()->AckCondition(
+            r.Count(), call->Who.Get(), call->Comment.Get(), r.SourcePointers.data(),
+            r.ConditionPointers.data(), r.ActiveTimes.data(), r.Cookies.data(), errors.Put());
+        if (errors)
+            call->Errors.emplace(errors.Get(), errors.Get() + r.Count());
+    });
+    const HRESULT answer = call->Answer;
+    const HRESULT* errors = call->Errors ? call->Errors->data() : nullptr;
+    Server.Observers().Acknowledged(&Server, Who, Comment, call->Request.Results(answer, errors));
     OPCCheck(answer);
     if (!errors)
         return;
     // Every condition's result counts: the first failure raises, whatever follows it.
     // Success codes such as OPC_S_ALREADYACKED raise nothing.
-    const HRESULT* first = errors.Get();
-    const HRESULT* last = first + request.Count();
+    const HRESULT* first = errors;
+    const HRESULT* last = first + call->Request.Count();
     const HRESULT* failure = std::find_if(first, last, [](HRESULT code) { return FAILED(code); });
     if (failure != last)
         OPCCheck(*failure);
@@ -206,16 +226,30 @@ TZelkEventServer::GetConditionState(const QString& Source, const QString& Condit
         for (int i = 0; i < category->Items->Count(); ++i)
             attributeIds.push_back(static_cast<DWORD>(category->Items->Items(i)->Id));
 
-    const BStr source(Source);
-    const BStr conditionName(ConditionName);
-    zelk::ae::TConditionStateRecord record;
-    const HRESULT result = server->GetConditionState(
-        source.Get(), conditionName.Get(), static_cast<DWORD>(attributeIds.size()),
-        attributeIds.empty() ? nullptr : attributeIds.data(), record.Put());
-    if (result == OPC_E_NOINFO)
+    // The record is the call's until the call has returned: a call given up frees it on
+    // its own thread.
+    struct TStateCall {
+        BStr Source;
+        BStr Condition;
+        std::vector<DWORD> AttributeIds;
+        HRESULT Result = E_FAIL;
+        zelk::ae::TConditionStateRecord Record;
+    };
+    const auto call = std::make_shared<TStateCall>();
+    call->Source = BStr(Source);
+    call->Condition = BStr(ConditionName);
+    call->AttributeIds = attributeIds;
+    const TZelkThreadIntf<IOPCEventServer> shared(server.Get());
+    zelk::runtime::CallServer(*this, [call, shared] {
+        std::vector<DWORD>& ids = call->AttributeIds;
+        call->Result = shared.Get()->GetConditionState(
+            call->Source.Get(), call->Condition.Get(), static_cast<DWORD>(ids.size()),
+            ids.empty() ? nullptr : ids.data(), call->Record.Put());
+    });
+    if (call->Result == OPC_E_NOINFO)
         return nullptr;
-    OPCCheck(result);
-    OPCCONDITIONSTATE* state = record.Get();
+    OPCCheck(call->Result);
+    OPCCONDITIONSTATE* state = call->Record.Get();
     if (!state)
         return nullptr;
 

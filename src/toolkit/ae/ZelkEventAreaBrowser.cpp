@@ -2,7 +2,9 @@
 
 #include "ZelkEventServer.h"
 #include "ZelkExceptions.h"
+#include "ZelkGIP.h"
 #include "ZelkOPCErrors.h"
+#include "ZelkServerCall.h"
 #include "comholders.h"
 
 #include <algorithm>
@@ -17,6 +19,31 @@ using zelk::com::TaskMem;
 constexpr ULONG BrowseBatch = 100;
 
 const QChar AreaSeparator = QLatin1Char('.');
+
+// Every name the enumerator gives, up to the first empty one; every string is freed,
+// also those after an empty one.
+QStringList ReadNames(IEnumString& Names) {
+    QStringList items;
+    LPOLESTR batch[BrowseBatch] = {};
+    for (;;) {
+        ULONG fetched = 0;
+        const HRESULT result = Names.Next(BrowseBatch, batch, &fetched);
+        fetched = std::min(fetched, BrowseBatch);
+        bool ended = false;
+        for (ULONG i = 0; i < fetched; ++i) {
+            const TaskMem<OLECHAR> text(std::exchange(batch[i], nullptr));
+            if (ended)
+                continue;
+            const QString name = zelk::com::ToQString(text.Get());
+            if (name.isEmpty())
+                ended = true;
+            else
+                items.append(name);
+        }
+        if (ended || result != S_OK || fetched == 0)
+            return items;
+    }
+}
 
 } // namespace
 
@@ -57,22 +84,25 @@ IOPCEventAreaBrowser* TZelkEventAreaBrowser::GetBrowser() {
         const ComPtr<IOPCEventServer> server = FOPCServer->GetOPCEventServer();
         if (!server)
             throw EOPCException(QStringLiteral("Not connected to server"));
-        ComPtr<IUnknown> unknown;
-        const HRESULT result = server->CreateAreaBrowser(IID_IOPCEventAreaBrowser, unknown.Put());
-        if (FAILED(result) || !unknown)
-            throw EOPCBrowserException(QStringLiteral("Browser interface not found"));
-        ComPtr<IOPCEventAreaBrowser> browser;
-        if (FAILED(unknown.As(&browser)) || !browser)
-            throw EOPCBrowserException(QStringLiteral("Browser interface not found"));
-        FBrowser = std::move(browser);
+        const TZelkThreadIntf<IOPCEventServer> shared(server.Get());
+        FBrowser = zelk::runtime::CallServer<ComPtr<IOPCEventAreaBrowser>>(*FOPCServer, [shared] {
+            ComPtr<IUnknown> unknown;
+            const HRESULT result =
+                shared.Get()->CreateAreaBrowser(IID_IOPCEventAreaBrowser, unknown.Put());
+            ComPtr<IOPCEventAreaBrowser> browser;
+            if (FAILED(result) || !unknown || FAILED(unknown.As(&browser)) || !browser)
+                throw EOPCBrowserException(QStringLiteral("Browser interface not found"));
+            return browser;
+        });
     }
     return FBrowser.Get();
 }
 
 bool TZelkEventAreaBrowser::ChangePosition(OPCAEBROWSEDIRECTION Direction, const QString& Name) {
-    IOPCEventAreaBrowser* browser = GetBrowser();
-    const BStr name(Name);
-    return browser->ChangeBrowsePosition(Direction, name.Get()) == S_OK;
+    const TZelkThreadIntf<IOPCEventAreaBrowser> browser(GetBrowser());
+    return zelk::runtime::CallServer<HRESULT>(*FOPCServer, [browser, Direction, name = BStr(Name)] {
+               return browser.Get()->ChangeBrowsePosition(Direction, name.Get());
+           }) == S_OK;
 }
 
 bool TZelkEventAreaBrowser::MoveDown(const QString& AreaName) {
@@ -105,34 +135,13 @@ bool TZelkEventAreaBrowser::Moveup() {
 
 void TZelkEventAreaBrowser::Browse(OPCAEBROWSETYPE Kind) {
     FItems.clear();
-    IOPCEventAreaBrowser* browser = GetBrowser();
-    const BStr filter(FFilter);
-    ComPtr<IEnumString> names;
-    OPCCheck(browser->BrowseOPCAreas(Kind, filter.Get(), names.Put()));
-    if (!names)
-        return;
-    QStringList items;
-    LPOLESTR batch[BrowseBatch] = {};
-    for (;;) {
-        ULONG fetched = 0;
-        const HRESULT result = names->Next(BrowseBatch, batch, &fetched);
-        fetched = std::min(fetched, BrowseBatch);
-        // Every string of the batch is freed, also those after an empty one.
-        bool ended = false;
-        for (ULONG i = 0; i < fetched; ++i) {
-            const TaskMem<OLECHAR> text(std::exchange(batch[i], nullptr));
-            if (ended)
-                continue;
-            const QString name = zelk::com::ToQString(text.Get());
-            if (name.isEmpty())
-                ended = true;
-            else
-                items.append(name);
-        }
-        if (ended || result != S_OK || fetched == 0)
-            break;
-    }
-    FItems = std::move(items);
+    const TZelkThreadIntf<IOPCEventAreaBrowser> browser(GetBrowser());
+    FItems = zelk::runtime::CallServer<QStringList>(
+        *FOPCServer, [browser, Kind, filter = BStr(FFilter)] {
+            ComPtr<IEnumString> names;
+            OPCCheck(browser.Get()->BrowseOPCAreas(Kind, filter.Get(), names.Put()));
+            return names ? ReadNames(*names) : QStringList();
+        });
 }
 
 void TZelkEventAreaBrowser::ShowAreas() {
@@ -146,14 +155,16 @@ void TZelkEventAreaBrowser::ShowSources() {
 }
 
 QString TZelkEventAreaBrowser::GetItemId(const QString& ItemName) {
-    IOPCEventAreaBrowser* browser = GetBrowser();
-    const BStr name(ItemName);
-    TaskMem<OLECHAR> qualified;
-    if (FLastType == OPC_AREA)
-        OPCCheck(browser->GetQualifiedAreaName(name.Get(), qualified.Put()));
-    else
-        OPCCheck(browser->GetQualifiedSourceName(name.Get(), qualified.Put()));
-    return zelk::com::ToQString(qualified.Get());
+    const TZelkThreadIntf<IOPCEventAreaBrowser> browser(GetBrowser());
+    const bool area = FLastType == OPC_AREA;
+    return zelk::runtime::CallServer<QString>(*FOPCServer, [browser, area, name = BStr(ItemName)] {
+        TaskMem<OLECHAR> qualified;
+        if (area)
+            OPCCheck(browser.Get()->GetQualifiedAreaName(name.Get(), qualified.Put()));
+        else
+            OPCCheck(browser.Get()->GetQualifiedSourceName(name.Get(), qualified.Put()));
+        return zelk::com::ToQString(qualified.Get());
+    });
 }
 
 QString TZelkEventAreaBrowser::CurrentPosition() const {

@@ -64,14 +64,7 @@ void TZelkEventServer::Refresh() {
 
 OPCEVENTSERVERSTATUS TZelkEventServer::GetStatus() {
     CheckConnected();
-    const QString notConnected = QStringLiteral("Not connected to server");
-    const ComPtr<IOPCEventServer> server = GetOPCEventServer();
-    if (!server)
-        throw EOPCServerException(notConnected);
-    const std::optional<OPCEVENTSERVERSTATUS> status = TZelkCOMAEConnection::ReadStatus(*server);
-    if (!status)
-        throw EOPCServerException(notConnected);
-    return *status;
+    return TZelkCOMAEConnection::StatusOf(GetOPCEventServer().Get());
 }
 
 void TZelkEventServer::GetServerInfo(TServerStateRecord& dState) {

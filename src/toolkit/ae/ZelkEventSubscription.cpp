@@ -1,6 +1,8 @@
 #include "ZelkEventSubscription.h"
 
 #include "ZelkEventServer.h"
+#include "ZelkGIP.h"
+#include "ZelkServerCall.h"
 
 #include <algorithm>
 #include <exception>
@@ -238,9 +240,12 @@ void TZelkEventSubscription::SelectReturnedAttributes() {
 }
 
 void TZelkEventSubscription::Refresh() {
-    if (!FActive || !FEventMgt)
+    if (!FActive || !FEventMgt || !FOPCServer)
         return;
-    const HRESULT result = FEventMgt->Refresh(static_cast<DWORD>(FCookie));
+    const TZelkThreadIntf<IOPCEventSubscriptionMgt> eventMgt(FEventMgt.Get());
+    const DWORD cookie = static_cast<DWORD>(FCookie);
+    const HRESULT result = zelk::runtime::CallServer<HRESULT>(
+        *FOPCServer, [eventMgt, cookie] { return eventMgt.Get()->Refresh(cookie); });
     if (result != E_NOTIMPL)
         OPCCheck(result);
 }

@@ -12,16 +12,17 @@ namespace {
 } // namespace
 
 ComPtr<IGlobalInterfaceTable> GlobalInterfaceTable() {
-    // Released by its destructor when the program ends.
-    static ComPtr<IGlobalInterfaceTable> table;
-    if (!table) {
+    // Released by its destructor when the program ends. Made once, also when the first
+    // use races with another thread's (a server call's thread revoking its entry); a
+    // failed creation is tried again at the next use.
+    static const ComPtr<IGlobalInterfaceTable> table = [] {
         ComPtr<IGlobalInterfaceTable> created;
         OleCheck(
             CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr,
                              CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
                              IID_PPV_ARGS(created.Put())));
-        table = std::move(created);
-    }
+        return created;
+    }();
     return table;
 }
 

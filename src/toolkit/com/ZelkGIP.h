@@ -5,9 +5,10 @@
 
 #include "objbase.h"
 
-// The process-wide table, created on first use and kept until the program ends. The
-// first use happens on the user-interface thread. Raises EOleSysError when the table
-// cannot be created.
+#include <memory>
+
+// The process-wide table, created on first use and kept until the program ends; callable
+// from any thread. Raises EOleSysError when the table cannot be created.
 ComPtr<IGlobalInterfaceTable> GlobalInterfaceTable();
 
 // Owns one registration: created with a pointer, revoked when destroyed. Every failing
@@ -35,4 +36,22 @@ public:
 private:
     DWORD FCookie = 0;
     ::IID FIID = GUID_NULL;
+};
+
+// A server interface handed to the thread of a server call (see ZelkServerCall.h): the
+// interface is entered in the global interface table, and the thread fetches its own
+// pointer from there. Copies share the entry, which is revoked when the last copy goes,
+// on whichever thread that is.
+template <class T> class TZelkThreadIntf {
+public:
+    explicit TZelkThreadIntf(T* Intf) : FEntry(std::make_shared<const TGIP>(Intf, __uuidof(T))) {}
+    // The interface for the calling thread; raises EOleSysError when the table refuses.
+    ComPtr<T> Get() const {
+        ComPtr<T> intf;
+        FEntry->GetIntf(intf.PutVoid());
+        return intf;
+    }
+
+private:
+    std::shared_ptr<const TGIP> FEntry;
 };

@@ -48,6 +48,7 @@ TZelkClient::~TZelkClient() {
     } catch (...) {
         // A server that fails while being released cannot stop the component's end.
     }
+    DropProbe();
 }
 
 // ---- published properties ----
@@ -219,7 +220,7 @@ void TZelkClient::Activate() {
     if (!designing)
         fTimerInWork = false;
     try {
-        FOPCClient->Connect(FClientName, FServerName, FComputername, FCParams, FConnectDelay);
+        ConnectOffThread();
         DoConnected();
         FActive = true;
         if (OnConnect)
@@ -234,6 +235,7 @@ void TZelkClient::Activate() {
 }
 
 void TZelkClient::Deactivate() {
+    DropProbe();
     if (ComponentState().Contains(csLoading)) {
         FActive = false;
         return;
@@ -344,6 +346,9 @@ void TZelkClient::HandleMsg(TZelkMsg& Msg) {
             HandleTimer();
         }
         break;
+    case MSG_KEEPALIVE:
+        ProbeAnswered(Msg.IParam);
+        break;
     case MSG_NOTIFY:
         DoNotify(static_cast<int>(static_cast<std::uint32_t>(Msg.IParam & 0xFFFFFFFF)));
         break;
@@ -358,25 +363,6 @@ void TZelkClient::HandleMsg(TZelkMsg& Msg) {
     default:
         break;
     }
-}
-
-void TZelkClient::HandleTimer() {
-    if (ComponentState().Contains(csDesigning) || !FActive || !FOPCClient)
-        return;
-    if (FOPCClient->DoTimer())
-        return;
-    // The server no longer answers.
-    if (FKeepAlive > 0)
-        WorkThread().KillTimer();
-    if (FShutDownFromServer)
-        return;
-    if (OnTimeout)
-        FShutDownFromServer = true;
-    NotifyThenDeactivate([&] {
-        DoTimeout();
-        if (OnTimeout)
-            OnTimeout(this);
-    });
 }
 
 void TZelkClient::NotifyThenDeactivate(const std::function<void()>& Notify) {

@@ -10,8 +10,13 @@
 
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QIODevice;
+
+namespace zelk::runtime {
+class TZelkCallState;
+}
 
 using TOnOPCServerShutdownEvent = std::function<void(TComponent* Sender, const QString& Reason)>;
 using TOnOPCConnectEvent = std::function<void(TComponent* Sender)>;
@@ -101,6 +106,9 @@ public:
     void LoadFromFile(const QString& FromFile);
 
     void HandleMsg(TZelkMsg& Msg) override;
+    // One keep-alive tick: the probe of the tick before must have answered by now (its
+    // deadline is one keep-alive period), then a new probe starts. The probe runs on a
+    // thread of its own, so a server that hangs in it cannot freeze this thread.
     void HandleTimer() override;
 
 protected:
@@ -134,6 +142,27 @@ private:
     void Activate();
     void Deactivate();
     void NotifyThenDeactivate(const std::function<void()>& Notify);
+
+    // The connection's Connect as a server call that may hang (ZelkServerCall.h): a
+    // computer that does not answer asks "Server is not responding" instead of freezing
+    // the window. Given up, the connect goes on on its own thread and the connection it
+    // makes is released there. (ZelkClientDeadline.cpp)
+    void ConnectOffThread();
+
+    // ---- the keep-alive probe (ZelkClientDeadline.cpp) ----
+    // Runs the connection's DoTimer on a thread of its own; its answer comes back as
+    // MSG_KEEPALIVE.
+    void StartProbe();
+    // Forgets the probe in flight: a late answer is ignored, the thread frees it.
+    void DropProbe() noexcept;
+    void ProbeAnswered(std::int64_t Number);
+    // The server did not answer the keep-alive: OnTimeout (when set), then disconnect.
+    void KeepAliveTimedOut();
+
+    std::shared_ptr<zelk::runtime::TZelkCallState> FProbe;
+    // Written by the probe's thread before its state says finished.
+    std::shared_ptr<bool> FProbeAlive;
+    std::int64_t FProbeNumber = 0;
 
     ComPtr<IZelkConnection> FOPCClient;
     bool FActive = false;

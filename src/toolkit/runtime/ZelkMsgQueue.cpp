@@ -25,6 +25,8 @@ QString MsgIdName(std::int32_t MsgId) {
         return QStringLiteral("MSG_NOTIFY");
     case MSG_LOG:
         return QStringLiteral("MSG_LOG");
+    case MSG_KEEPALIVE:
+        return QStringLiteral("MSG_KEEPALIVE");
     }
     return QString::number(MsgId);
 }
@@ -205,7 +207,15 @@ void TZelkHandleComponent::UseSynchronize(bool Value) {
     zelk::rtl::WakeSyncCallers();
 }
 
+void TZelkHandleComponent::ReleaseMessages() {
+    if (--fHeld == 0 && fWorkThread)
+        fWorkThread->SetEvent();
+}
+
 void TZelkHandleComponent::DrainQueue() {
+    // Held: the release wakes the worker again, so nothing is left waiting.
+    if (fHeld.load() > 0 && !Stopping())
+        return;
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     const TZelkMsgBacklog::TDrainMark drain;
@@ -240,7 +250,7 @@ void TZelkHandleComponent::DrainQueue() {
 }
 
 void TZelkHandleComponent::TimerTick() {
-    if (Stopping())
+    if (Stopping() || fHeld.load() > 0)
         return;
     TZelkMsg tick(MSG_TIMER, 0, nullptr);
     HandleMsg(tick);

@@ -34,6 +34,7 @@ enum : std::int32_t {
     MSG_EVENTS = 5635,          // IParam: client subscription handle; OParam: the events
     MSG_NOTIFY = 5636,          // IParam: a 32-bit value in the low half
     MSG_LOG = 5637,             // OParam: a TZelkLogMsg
+    MSG_KEEPALIVE = 5638,       // IParam: the number of the keep-alive probe that answered
 };
 
 // The name of a message id ("MSG_EVENTS"), or its decimal text when it is not one of ours.
@@ -140,6 +141,12 @@ public:
     // Hands one MSG_TIMER message to HandleMsg directly.
     void TimerTick();
 
+    // While held (the holds are counted), queued messages and timer ticks wait: the UI
+    // thread then waits for a server call, and nothing may change what the operation
+    // around that call works on. The last release wakes the worker for what waited.
+    void HoldMessages() noexcept { ++fHeld; }
+    void ReleaseMessages();
+
     TZelkMsgThread& WorkThread() const { return *fWorkThread; }
     // The backlog of the queue, for the sinks that feed it.
     const std::shared_ptr<TZelkMsgBacklog>& Backlog() const noexcept { return fBacklog; }
@@ -154,4 +161,6 @@ protected:
 
 private:
     bool Stopping() const;
+
+    std::atomic<int> fHeld{0};
 };

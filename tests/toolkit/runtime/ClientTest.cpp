@@ -1,8 +1,10 @@
 #include "TestSupport.h"
 #include "ZelkComn.h"
+#include "ZelkServerCall.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -15,8 +17,9 @@ namespace {
 struct TCallLog {
     QStringList Calls;
     bool ConnectFails = false;
-    bool ServerAnswers = true;
-    int TimerProbes = 0;
+    // The keep-alive probes on a thread of its own.
+    std::atomic<bool> ServerAnswers{true};
+    std::atomic<int> TimerProbes{0};
 };
 
 class TRecordingConnection : public TZelkIntfComponent<TRecordingConnection, IZelkConnection> {
@@ -94,6 +97,10 @@ std::unique_ptr<TIFRegisterClass> Transport(tZelkConnectionType kind) {
 class Client : public ::testing::Test {
 protected:
     Client() { RegisterConnectionType(Transport(coCOM)); }
+    // A probe thread still running reads Log.
+    ~Client() override {
+        WaitUntil([] { return zelk::runtime::RunningCalls() == 0; }, 10s);
+    }
     zelk::testing::TScopedConnectionRegistry Registry;
     TCallLog Log;
 };
@@ -256,7 +263,7 @@ TEST_F(Client, LostServerTimesOutOnceWithOnTimeout) {
     client.OnDisconnect = [&](TComponent*) { ++disconnects; };
     client.SetActive(true);
     ASSERT_TRUE(WaitUntil([&] { return Log.TimerProbes >= 1; }));
-    EXPECT_EQ(Log.TimerProbes, 1); // the server answered
+    EXPECT_EQ(Log.TimerProbes.load(), 1); // the server answered
     Log.ServerAnswers = false;
     ASSERT_TRUE(WaitUntil([&] { return disconnects == 1; }));
     EXPECT_EQ(timeouts, 1);
