@@ -42,6 +42,7 @@ TZelkClient::TZelkClient(TComponent* AOwner)
 
 TZelkClient::~TZelkClient() {
     Destroying();
+    FReconnecting = false;
     OnDisconnect = nullptr;
     try {
         Deactivate();
@@ -55,12 +56,17 @@ TZelkClient::~TZelkClient() {
 void TZelkClient::SetServerName(const QString& Value) {
     if (Value == FServerName)
         return;
-    if (!ComponentState().Contains(csLoading))
+    if (!ComponentState().Contains(csLoading)) {
+        StopReconnecting();
         Deactivate();
+    }
     FServerName = Value;
 }
 
 void TZelkClient::SetActive(bool Value) {
+    // The application's word ends a reconnection that waits.
+    if (!ComponentState().Contains(csLoading))
+        StopReconnecting();
     if (Value)
         Activate();
     else
@@ -80,8 +86,10 @@ void TZelkClient::SetKeepAlive(int Value) {
 void TZelkClient::SetComputerName(const QString& Value) {
     if (Value == FComputername)
         return;
-    if (!ComponentState().Contains(csLoading))
+    if (!ComponentState().Contains(csLoading)) {
+        StopReconnecting();
         Deactivate();
+    }
     FComputername = Value;
 }
 
@@ -128,6 +136,7 @@ void TZelkClient::SetProtocol(tZelkConnectionType Value) {
 }
 
 void TZelkClient::Connect(const QString& aServerName, const QString& aComputerName) {
+    StopReconnecting();
     Deactivate();
     SetServerName(aServerName);
     SetComputerName(aComputerName);
@@ -135,6 +144,7 @@ void TZelkClient::Connect(const QString& aServerName, const QString& aComputerNa
 }
 
 void TZelkClient::Disconnect() {
+    StopReconnecting();
     Deactivate();
 }
 
@@ -285,10 +295,15 @@ void TZelkClient::DoShutdown(std::int64_t Reason) {
         reason = FProtocol == coUA
                      ? u'$' + QString::number(static_cast<quint64>(Reason), 16).toUpper()
                      : QString::number(Reason);
-    NotifyThenDeactivate([&] {
-        if (OnServerShutdown)
-            OnServerShutdown(this, reason);
-    });
+    const QString why = FServerShutdownReason.isEmpty()
+                            ? QStringLiteral("the server shut down")
+                            : QStringLiteral("the server shut down: ") + FServerShutdownReason;
+    NotifyThenDeactivate(
+        [&] {
+            if (OnServerShutdown)
+                OnServerShutdown(this, reason);
+        },
+        why);
 }
 
 void TZelkClient::DoNotify(int) {}
@@ -372,14 +387,30 @@ void TZelkClient::HandleTimer() {
         return;
     if (OnTimeout)
         FShutDownFromServer = true;
-    NotifyThenDeactivate([&] {
-        DoTimeout();
-        if (OnTimeout)
-            OnTimeout(this);
-    });
+    NotifyThenDeactivate(
+        [&] {
+            DoTimeout();
+            if (OnTimeout)
+                OnTimeout(this);
+        },
+        QStringLiteral("the server stopped answering the keep-alive probe"));
 }
 
-void TZelkClient::NotifyThenDeactivate(const std::function<void()>& Notify) {
+void TZelkClient::NotifyThenDeactivate(const std::function<void()>& Notify, const QString& Why) {
+    // Set before the handlers run, so that they and the deactivation know a reconnection
+    // follows; scheduled after, whatever they raised.
+    BeginReconnecting();
+    struct TSchedule {
+        TZelkClient* Client;
+        const QString& Why;
+        ~TSchedule() {
+            try {
+                Client->ScheduleReconnect(Why);
+            } catch (...) {
+                // A log handler that fails cannot keep the component from reconnecting.
+            }
+        }
+    } schedule{this, Why};
     // The connection ends even when the handler fails; the handler's exception wins.
     try {
         Notify();
