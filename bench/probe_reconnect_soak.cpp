@@ -23,7 +23,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <atomic>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -142,19 +144,29 @@ int main(int argc, char** argv) {
     sampler.start(10'000);
 
     // A restart 20 s into every minute: a shutdown request first, a crash the next time.
+    // The server is another process: it is driven from a thread of its own, never from
+    // the client's event loop.
+    std::thread control;
+    std::atomic<qint64> answering{-1};
     QTimer restarter;
     QObject::connect(&restarter, &QTimer::timeout, [&] {
+        if (control.joinable())
+            control.join();
+        if (!restarts.empty())
+            restarts.back().Answering = answering.load();
         TRestart restart;
         restart.Crash = restarts.size() % 2 == 1;
         restart.Down = clock.elapsed();
         restarts.push_back(restart);
-        if (restart.Crash)
-            sim->Faults().StopAnswering();
-        else
-            sim->Shutdown(QStringLiteral("soak restart"));
-        QTimer::singleShot(settings.DownMs, [&] {
+        answering = -1;
+        control = std::thread([&, crash = restart.Crash] {
+            if (crash)
+                sim->Faults().StopAnswering();
+            else
+                sim->Shutdown(QStringLiteral("soak restart"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(settings.DownMs));
             sim->Restart();
-            restarts.back().Answering = clock.elapsed();
+            answering = clock.elapsed();
         });
         restarter.setInterval(60'000);
     });
@@ -165,6 +177,10 @@ int main(int argc, char** argv) {
     loop.exec();
     restarter.stop();
     sampler.stop();
+    if (control.joinable())
+        control.join();
+    if (!restarts.empty())
+        restarts.back().Answering = answering.load();
 
     // The flood ends; what the sink took in must all reach the component.
     sim->StopRealTime();

@@ -35,6 +35,25 @@ QString TransportModuleHint(tZelkConnectionType Protocol) {
     return QString();
 }
 
+// Takes the shutdown requests still queued out of Queue: they were posted by a connection
+// that is gone, and must not end the one being made.
+void DropQueuedShutdowns(std::deque<std::unique_ptr<TZelkMsg>>* Queue, std::mutex& Lock,
+                         TZelkMsgBacklog& Backlog) {
+    std::deque<std::unique_ptr<TZelkMsg>> dropped; // destroyed after the lock
+    const std::lock_guard guard(Lock);
+    if (!Queue)
+        return;
+    for (auto it = Queue->begin(); it != Queue->end();) {
+        if ((*it)->MsgId == MSG_SERVER_SHUTDOWN) {
+            dropped.push_back(std::move(*it));
+            it = Queue->erase(it);
+            Backlog.Taken();
+        } else {
+            ++it;
+        }
+    }
+}
+
 } // namespace
 
 TZelkClient::TZelkClient(TComponent* AOwner)
@@ -214,6 +233,7 @@ void TZelkClient::Activate() {
     if (FActive)
         return;
 
+    DropQueuedShutdowns(fMsgQueue.get(), fLock, *fBacklog);
     FShutDownFromServer = false;
     FServerShutdownReason.clear();
     FOPCClient.Reset();

@@ -209,3 +209,20 @@ TEST_F(EventServerReconnect, StoredOnlyWhenOn) {
     Server.SaveToStream(off);
     EXPECT_FALSE(off.data().contains("AutoReconnect"));
 }
+
+TEST_F(EventServerReconnect, AShutdownRequestOfTheOldConnectionDoesNotEndTheNewOne) {
+    TScopedAESimulator sim;
+    Server.SetAutoReconnect(false);
+    Server.Connect(SimProgId, QString());
+    // The request is queued; before it is handled the application connects anew.
+    sim->Shutdown(QStringLiteral("maintenance"));
+    Server.SetActive(false);
+    sim->Restart();
+    Server.SetActive(true);
+    ASSERT_TRUE(Server.Active());
+    ASSERT_TRUE(sim->Activate(Lic201, PvLevel, QStringLiteral("HI")));
+    ASSERT_TRUE(WaitUntil([&] { return EventOf(Lic201) != nullptr; }));
+    EXPECT_TRUE(Server.Active());
+    EXPECT_EQ(Disconnects, 1);
+    Server.SetActive(false);
+}
