@@ -73,8 +73,9 @@ void TZelkClient::BeginReconnecting() {
 }
 
 void TZelkClient::ScheduleReconnect(const QString& Why) {
-    // A handler may have stopped it, or connected again itself.
-    if (!FReconnecting)
+    // A handler may have stopped it, or connected again itself; a second report of the same
+    // loss (a shutdown request queued behind the time-out) leaves the running wait alone.
+    if (!FReconnecting || (FReconnectTimer && FReconnectTimer->isActive()))
         return;
     if (FActive) {
         FReconnecting = false;
