@@ -70,6 +70,7 @@ void TMainForm::ConnectControls() {
     };
     bind(ui->Connect1, &TMainForm::Connect1Click);
     bind(ui->Disconnect1, &TMainForm::Disconnect1Click);
+    bind(ui->ReconnectAutomatically1, &TMainForm::ReconnectAutomatically1Click);
     bind(ui->Exit1, &TMainForm::Exit1Click);
     bind(ui->AcknownledgeEvent1, &TMainForm::Acknowledge1Click);
     bind(ui->Acknownledgeallnotactive1, &TMainForm::AcknowledgeAll1Click);
@@ -122,6 +123,8 @@ void TMainForm::SetUpEventServer() {
     };
     FServer->OnEndUpdate = [this](TComponent* sender) { ZelkEventServer1EndUpdate(sender); };
     FServer->OnEvent = [this](TComponent*, TZelkEvent*) { ++FReceivedThisSecond; };
+    // The reconnection's attempts and their results go to the connection log.
+    FServer->OnLog = [this](TComponent*, TZelkLogMsg* log) { AddLine(ui->Memo1, log->Msg); };
     FModel->SetEventServer(FServer.get());
 }
 
@@ -133,6 +136,8 @@ void TMainForm::ApplyDefaultServerSettings() {
     FServer->SetBuffertime(0);
     FServer->SetAutoDelete(true);
     FServer->SetEventlistSort({QStringLiteral("Active (D)"), QStringLiteral("Time (D)")});
+    FServer->SetAutoReconnect(false);
+    ShowReconnectSetting();
 }
 
 void TMainForm::Guarded(const std::function<void()>& Handler) {

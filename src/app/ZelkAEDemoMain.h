@@ -117,6 +117,8 @@ public:
     // Runs after the menu item has toggled its check mark: leaving the frozen state
     // rebuilds the list at once.
     void Freeze1Click();
+    // Switches the event server's AutoReconnect; stored with its settings.
+    void ReconnectAutomatically1Click();
     void bClearClick();
     void Info1Click();
     void Acknowledge1Click();
@@ -149,6 +151,8 @@ private:
     void SetUpEventServer();
     // The event server's settings as the window stores them by default.
     void ApplyDefaultServerSettings();
+    // The File menu's check shows the event server's AutoReconnect.
+    void ShowReconnectSetting();
     // Runs a handler; an exception it raises goes to the application's exception display,
     // except EOPCNotResponding: the operator has just chosen to give the server up.
     void Guarded(const std::function<void()>& Handler);

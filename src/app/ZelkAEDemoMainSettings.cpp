@@ -74,6 +74,7 @@ void TMainForm::LoadSettings() {
         return;
     try {
         FServer->LoadFromFile(serverFile);
+        ShowReconnectSetting();
     } catch (const std::exception& e) {
         // A file that failed half-way may have changed some settings: all go back.
         FServer->SetActive(false);
@@ -83,6 +84,14 @@ void TMainForm::LoadSettings() {
                                           "defaults are used")
                                .arg(QDir::toNativeSeparators(serverFile), ErrorText(e)));
     }
+}
+
+void TMainForm::ReconnectAutomatically1Click() {
+    FServer->SetAutoReconnect(ui->ReconnectAutomatically1->isChecked());
+}
+
+void TMainForm::ShowReconnectSetting() {
+    ui->ReconnectAutomatically1->setChecked(FServer->AutoReconnect());
 }
 
 void TMainForm::SaveSettings() {

@@ -18,7 +18,8 @@ const QString Description = QStringLiteral(
     "\n"
     "Exit status: 0 normal end (also after SIGINT, SIGTERM or when the reader of the "
     "output goes away), 64 usage error, 69 the server cannot be reached, 74 standard "
-    "output or the journal failed, 75 connection lost (server shutdown or keep-alive time-out).");
+    "output or the journal failed, 75 connection lost (server shutdown or keep-alive time-out; "
+    "never with --reconnect).");
 
 struct TOptionSet {
     QCommandLineOption Server{QStringLiteral("server"),
@@ -80,6 +81,12 @@ struct TOptionSet {
         QStringLiteral("Probe the server every MS milliseconds (500 at least) and end with "
                        "status 75 when it stops answering; 0, the default, never probes."),
         QStringLiteral("MS")};
+    QCommandLineOption Reconnect{
+        QStringLiteral("reconnect"),
+        QStringLiteral("Keep running when the connection is lost (server shutdown or restart, "
+                       "keep-alive time-out, a server that is gone): connect again after 1 s, "
+                       "then after waits doubling up to 60 s, and tell each loss and "
+                       "reconnection on standard error.")};
     QCommandLineOption ListServers{
         QStringLiteral("list-servers"),
         QStringLiteral("List the AE servers of --computer (caption, ProgID, class id), then "
@@ -91,6 +98,11 @@ struct TOptionSet {
         QStringLiteral("simulate-shutdown-after"),
         QStringLiteral("Testing aid: the built-in simulated server shuts down after N "
                        "notifications."),
+        QStringLiteral("N")};
+    QCommandLineOption SimulateRestartAfter{
+        QStringLiteral("simulate-restart-after"),
+        QStringLiteral("Testing aid: the built-in simulated server shuts down after N "
+                       "notifications and starts again at once."),
         QStringLiteral("N")};
     QCommandLineOption SimulateFlood{
         QStringLiteral("simulate-flood"),
@@ -186,6 +198,9 @@ void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set,
         options.Count = ParseInteger(parser, set.Count, 1, most);
     if (parser.isSet(set.KeepAlive))
         options.KeepAlive = static_cast<int>(ParseInteger(parser, set.KeepAlive, 0, mostInt));
+    options.Reconnect = parser.isSet(set.Reconnect);
+    if (parser.isSet(set.SimulateRestartAfter))
+        options.SimulateRestartAfter = ParseInteger(parser, set.SimulateRestartAfter, 1, most);
     if (parser.isSet(set.SimulateShutdownAfter))
         options.SimulateShutdownAfter = ParseInteger(parser, set.SimulateShutdownAfter, 1, most);
     if (parser.isSet(set.SimulateFlood))
@@ -201,10 +216,26 @@ TMonitorCommand ParseMonitorCommand(const QStringList& arguments) {
     parser.setApplicationDescription(Description);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions({set.Server, set.Computer, set.ClientName, set.Types, set.Severity,
-                       set.Category, set.Area, set.Source, set.Format, set.Quiet, set.Journal,
-                       set.Duration, set.Count, set.KeepAlive, set.ListServers, set.Browse,
-                       set.SimulateShutdownAfter, set.SimulateFlood});
+    parser.addOptions({set.Server,
+                       set.Computer,
+                       set.ClientName,
+                       set.Types,
+                       set.Severity,
+                       set.Category,
+                       set.Area,
+                       set.Source,
+                       set.Format,
+                       set.Quiet,
+                       set.Journal,
+                       set.Duration,
+                       set.Count,
+                       set.KeepAlive,
+                       set.Reconnect,
+                       set.ListServers,
+                       set.Browse,
+                       set.SimulateShutdownAfter,
+                       set.SimulateRestartAfter,
+                       set.SimulateFlood});
 
     TMonitorCommand command;
     if (!parser.parse(arguments)) {

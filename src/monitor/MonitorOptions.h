@@ -49,10 +49,14 @@ struct TMonitorOptions {
     std::int64_t DurationMs = 0; // 0: until stopped
     std::int64_t Count = 0;      // 0: no limit
     int KeepAlive = 0;
+    // Keep running when the connection is lost: the component reconnects by itself.
+    bool Reconnect = false;
 
     // Testing aids, acting on the simulated server registered in this process.
     std::int64_t SimulateShutdownAfter = 0; // 0: never
-    std::optional<int> SimulateFlood;       // notifications per second, 0: flat out
+    // Shut down after N notifications and start again at once (a restarted server).
+    std::int64_t SimulateRestartAfter = 0; // 0: never
+    std::optional<int> SimulateFlood;      // notifications per second, 0: flat out
 };
 
 struct TMonitorCommand {

@@ -18,6 +18,7 @@ void ConfigureEventServer(TZelkEventServer& server, const TMonitorOptions& optio
     server.SetComputerName(options.ComputerName);
     server.SetClientName(options.ClientName);
     server.SetKeepAlive(options.KeepAlive);
+    server.SetAutoReconnect(options.Reconnect);
 }
 
 TMonitorSession::TMonitorSession(const TMonitorOptions& options, TMonitorOutput& output,
@@ -46,10 +47,7 @@ int TMonitorSession::Run() {
     }
     InstallHandlers();
     OpenJournal();
-    const QString target =
-        FOptions.ComputerName.isEmpty()
-            ? FOptions.ServerName
-            : FOptions.ServerName + QStringLiteral(" on ") + FOptions.ComputerName;
+    const QString target = Target();
     try {
         FServer->SetActive(true);
     } catch (const Exception& e) {
@@ -92,18 +90,31 @@ void TMonitorSession::InstallHandlers() {
     FServer->OnEndUpdate = [this](TComponent*) { HandleEndUpdate(); };
     FServer->OnServerShutdown = [this](TComponent*, const QString& reason) {
         FlushOutput();
-        Finish(ExitConnectionLost, QStringLiteral("connection lost: the server shut down: %1")
-                                       .arg(ShutdownReason(reason)));
+        ConnectionLost(QStringLiteral("the server shut down: %1").arg(ShutdownReason(reason)));
     };
     FServer->OnTimeout = [this](TComponent*) {
         FlushOutput();
-        Finish(
-            ExitConnectionLost,
-            QStringLiteral("connection lost: the server stopped answering the keep-alive probe"));
+        ConnectionLost(QStringLiteral("the server stopped answering the keep-alive probe"));
     };
     FServer->OnDisconnect = [this](TComponent*) {
-        if (!FDisconnecting)
+        if (FDisconnecting)
+            return;
+        if (!FServer->Reconnecting()) {
             Finish(ExitConnectionLost, QStringLiteral("connection lost"));
+            return;
+        }
+        FlushOutput();
+        Notice(
+            QStringLiteral("connection lost: %1; reconnecting")
+                .arg(FLossReason.isEmpty() ? QStringLiteral("the server is gone") : FLossReason));
+        FLossReason.clear();
+    };
+    FServer->OnConnect = [this](TComponent*) {
+        if (FConnected)
+            Notice(QStringLiteral("reconnected to %1 (attempt %2)")
+                       .arg(Target())
+                       .arg(FServer->ReconnectAttempts()));
+        FConnected = true;
     };
 }
 
@@ -146,6 +157,7 @@ void TMonitorSession::Disconnect() {
     FServer->OnServerShutdown = nullptr;
     FServer->OnTimeout = nullptr;
     FServer->OnDisconnect = nullptr;
+    FServer->OnConnect = nullptr;
     try {
         FServer->SetActive(false);
     } catch (const Exception&) {
@@ -225,6 +237,15 @@ void TMonitorSession::HandleEvent(TZelkEvent* event) {
     ++FNotifications;
     if (FOptions.Count > 0 && FNotifications >= FOptions.Count)
         FCountReached = true;
+    if (FSimulator && FNotifications == FOptions.SimulateRestartAfter) {
+        zelk::aesim::TAESimulator* simulator = FSimulator;
+        const QString reason =
+            QStringLiteral("simulated restart after %1 notifications").arg(FNotifications);
+        QTimer::singleShot(0, this, [simulator, reason] {
+            simulator->Shutdown(reason);
+            simulator->Restart();
+        });
+    }
     if (FSimulator && FNotifications == FOptions.SimulateShutdownAfter) {
         // Not from inside the component's batch: the shutdown request takes its own turn.
         zelk::aesim::TAESimulator* simulator = FSimulator;
@@ -250,6 +271,19 @@ void TMonitorSession::FlushOutput() {
     else
         Finish(ExitIoError,
                QStringLiteral("cannot write to standard output: %1").arg(FOutput.ErrorText()));
+}
+
+void TMonitorSession::ConnectionLost(const QString& why) {
+    if (FServer->Reconnecting())
+        FLossReason = why;
+    else
+        Finish(ExitConnectionLost, QStringLiteral("connection lost: ") + why);
+}
+
+QString TMonitorSession::Target() const {
+    return FOptions.ComputerName.isEmpty()
+               ? FOptions.ServerName
+               : FOptions.ServerName + QStringLiteral(" on ") + FOptions.ComputerName;
 }
 
 QString TMonitorSession::ShutdownReason(const QString& reported) const {

@@ -4,7 +4,8 @@
 // component with the run's filter, writes every notification to standard output as it
 // arrives (flushed at the end of each batch), and ends on the first of: the count or
 // the duration reached, a stop request (SIGINT, SIGTERM), the reader of the output gone,
-// or the connection lost (server shutdown, keep-alive time-out). It then un-advises and
+// or the connection lost (server shutdown, keep-alive time-out; with --reconnect a loss is
+// told on standard error and the component connects again by itself). It then un-advises and
 // disconnects cleanly. With a journal, the notifications it counts (and the connection's
 // actions) are journaled as well; the journal is given time to catch up at the end.
 // Everything runs on the user-interface thread.
@@ -64,6 +65,9 @@ private:
     void CloseJournal();
     void Notice(const QString& text);
     QString ShutdownReason(const QString& reported) const;
+    // A lost connection ends the run, or, while the component reconnects, is told.
+    void ConnectionLost(const QString& why);
+    QString Target() const;
 
     TMonitorOptions FOptions;
     TMonitorOutput& FOutput;
@@ -75,6 +79,9 @@ private:
     bool FFinished = false;
     bool FDisconnecting = false;
     bool FCountReached = false;
+    bool FConnected = false;
+    // Why the connection went, told with the disconnect that follows.
+    QString FLossReason;
     int FExitCode = ExitOk;
     QString FErrorText;
     std::int64_t FNotifications = 0;

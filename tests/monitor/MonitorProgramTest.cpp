@@ -171,6 +171,22 @@ TEST(MonitorProgram, AServerShutdownExits75WithItsReason) {
                        "shutdown after 4 notifications\n");
 }
 
+TEST(MonitorProgram, WithReconnectARestartedServerIsToldAndTheRunGoesOn) {
+    const TProgramRun run =
+        RunProgram({QStringLiteral("--reconnect"), QStringLiteral("--simulate-restart-after=4"),
+                    QStringLiteral("--count=400"), QStringLiteral("--quiet"), Flood});
+    ASSERT_TRUE(run.Finished);
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Err, "zelk-ae-monitor: connection lost: the server shut down: simulated "
+                       "restart after 4 notifications; reconnecting\n"
+                       "zelk-ae-monitor: reconnected to Zelk.AESimulator.1 (attempt 1)\n");
+    // Without it the same restart ends the run.
+    const TProgramRun once = RunProgram(
+        {QStringLiteral("--simulate-restart-after=4"), QStringLiteral("--quiet"), Flood});
+    ASSERT_TRUE(once.Finished);
+    EXPECT_EQ(once.ExitCode, 75);
+}
+
 TEST(MonitorProgram, StopSignalsAndTheDurationEndTheRunCleanly) {
     for (const int signal : {SIGINT, SIGTERM}) {
         QProcess process;

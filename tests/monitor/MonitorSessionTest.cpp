@@ -76,3 +76,42 @@ TEST_F(MonitorSession, TheSessionUnadvisesEverythingItAdvised) {
     EXPECT_TRUE(written.contains("Plant1.TankFarm.LIC201"));
     EXPECT_FALSE(written.contains("LIC202"));
 }
+
+TEST_F(MonitorSession, WithReconnectALostServerIsToldAndTheStreamGoesOnAfterItsRestart) {
+    TMonitorOptions options;
+    options.Reconnect = true;
+    TMonitorSession session(options, FOutput, &*FSimulator);
+    QStringList notices;
+    session.OnNotice = [&](const QString& text) { notices << text; };
+    QTimer::singleShot(0, &session, [this] {
+        FSimulator->Activate(QStringLiteral("Plant1.TankFarm.LIC201"), QStringLiteral("PVLEVEL"),
+                             QStringLiteral("HI"));
+        FSimulator->AdvanceClock(1000);
+        FSimulator->Shutdown(QStringLiteral("maintenance"));
+    });
+    // Once the loss is told, the server comes back; the reconnection's refresh brings the
+    // active alarm again, and a new one follows.
+    QTimer watch;
+    bool restarted = false;
+    QObject::connect(&watch, &QTimer::timeout, &session, [&] {
+        if (!restarted && notices.size() == 1) {
+            restarted = true;
+            FSimulator->Restart();
+        }
+        FSimulator->Pump();
+        if (notices.size() == 2 && Written().count("LIC201") >= 2) {
+            FSimulator->Activate(QStringLiteral("Plant1.TankFarm.LIC202"),
+                                 QStringLiteral("PVLEVEL"), QStringLiteral("LO"));
+            FSimulator->AdvanceClock(1000);
+        }
+        if (Written().contains("LIC202"))
+            session.Stop();
+    });
+    watch.start(10);
+    QTimer::singleShot(std::chrono::seconds(30), &session, [&] { session.Stop(); });
+    EXPECT_EQ(session.Run(), ExitOk) << session.ErrorText().toStdString();
+    EXPECT_EQ(notices.value(0), QStringLiteral("connection lost: the server shut down: "
+                                               "maintenance; reconnecting"));
+    EXPECT_EQ(notices.value(1), QStringLiteral("reconnected to Zelk.AESimulator.1 (attempt 1)"));
+    EXPECT_TRUE(Written().contains("LIC202")) << "the stream goes on after the reconnection";
+}

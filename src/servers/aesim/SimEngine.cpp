@@ -36,7 +36,8 @@ void TSimEngine::PublishLocked(const TSimNotifications& notifications) {
         return;
     {
         std::lock_guard lock(FLock);
-        if (FShutDown)
+        // A crashed server's process may go on, but nothing of it reaches a client.
+        if (FShutDown || FFaults.Stopped())
             return;
         if (FOptions.RecordNotifications) {
             for (const TSimNotification& n : notifications)
@@ -62,6 +63,8 @@ std::vector<std::shared_ptr<ISimChannel>> TSimEngine::Channels() const {
 }
 
 void TSimEngine::Pump() {
+    if (FFaults.Stopped())
+        return;
     const TSimMillis now = FClock.Now();
     for (const std::shared_ptr<ISimChannel>& channel : Channels())
         channel->Pump(now);
@@ -140,12 +143,23 @@ void TSimEngine::Shutdown(const QString& reason) {
 }
 
 void TSimEngine::Restart() {
+    // Sinks are released after the lock, as in Shutdown.
+    std::vector<ComPtr<IUnknown>> sinks;
     {
         std::lock_guard lock(FLock);
-        if (!FShutDown)
+        if (!FShutDown && !FFaults.Stopped())
             return;
+        // The objects of the process that went are gone for their clients: they answer
+        // RPC_E_DISCONNECTED for good, also once the class answers again.
+        for (TSimEventServer* server : FServers) {
+            for (ComPtr<IUnknown>& sink : server->ShutdownSinks())
+                sinks.push_back(std::move(sink));
+            server->Disconnect();
+        }
         FShutDown = false;
     }
+    for (const std::shared_ptr<ISimChannel>& channel : Channels())
+        channel->Disconnect();
     FFaults.ResumeAnswering();
     StartRealTime();
 }

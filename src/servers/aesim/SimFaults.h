@@ -6,6 +6,7 @@
 #include "comtypes.h"
 
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -57,10 +58,17 @@ public:
     // Drops every injected result, delay, hold and omitted record.
     void ClearInjections();
 
-    // Every call from now on answers RPC_E_DISCONNECTED, as a crashed server would.
+    // Every call from now on answers RPC_E_DISCONNECTED and no subscription delivers
+    // anything, as a crashed server would (its process goes on making notifications,
+    // which are lost). ResumeAnswering lets the same objects answer and deliver again (a
+    // network that comes back); TAESimulator::Restart is the restarted process instead.
     void StopAnswering();
     void ResumeAnswering();
     bool Stopped() const;
+
+    // The notification records handed to clients' sinks so far, refreshes included.
+    void CountDelivered(long long Records) noexcept { FDelivered += Records; }
+    long long Delivered() const noexcept { return FDelivered.load(); }
 
     // The calls recorded so far, all of them or those of one method, oldest first.
     std::vector<TSimCall> Calls() const;
@@ -87,6 +95,7 @@ private:
     std::map<std::string, TInjection, std::less<>> FInjections;
     std::vector<TSimCall> FCalls;
     bool FStopped = false;
+    std::atomic<long long> FDelivered{0};
     bool FRecording = true;
     int FWaiting = 0;
     // Bumped by ReleaseHeld and StopAnswering so waiting calls see the change.

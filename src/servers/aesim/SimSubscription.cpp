@@ -72,7 +72,7 @@ TSimSubscription::TSimSubscription(ComPtr<IUnknown> server, ISimCatalog& catalog
                                    TSimFaults& faults, const TSimSubscriptionState& initial)
     : FServer(std::move(server)), FCatalog(catalog), FFaults(faults),
       FSinkPoint(FPoints.Add(IID_IOPCEventSink, 1)),
-      FChannel(std::make_shared<TSimSubscriptionChannel>(initial)) {
+      FChannel(std::make_shared<TSimSubscriptionChannel>(initial, &faults)) {
     FChannel->AttachSinkPoint(&FSinkPoint);
 }
 

@@ -1,5 +1,6 @@
 #include "SimSubscriptionChannel.h"
 
+#include "SimFaults.h"
 #include "opcerror.h"
 
 #include <algorithm>
@@ -7,9 +8,10 @@
 
 namespace zelk::aesim {
 
-TSimSubscriptionChannel::TSimSubscriptionChannel(const TSimSubscriptionState& initial)
+TSimSubscriptionChannel::TSimSubscriptionChannel(const TSimSubscriptionState& initial,
+                                                 TSimFaults* faults)
     : FState(initial), FFilter(std::make_shared<const TSimEventFilter>()),
-      FSelection(std::make_shared<const TSimAttributeSelection>()) {}
+      FSelection(std::make_shared<const TSimAttributeSelection>()), FFaults(faults) {}
 
 TSimSubscriptionChannel::~TSimSubscriptionChannel() = default;
 
@@ -88,7 +90,8 @@ void TSimSubscriptionChannel::Deliver(TCall& call, const TSimAttributeSelection&
         if (FSinkPoint)
             sinks = FSinkPoint->Sinks();
     }
-    if (sinks.empty())
+    // A server that has stopped answering delivers nothing: what was due is lost with it.
+    if (sinks.empty() || (FFaults && FFaults->Stopped()))
         return;
     TSimEventBatch batch(std::move(call.Events), selection);
     for (const auto& sink : sinks) {
@@ -96,6 +99,8 @@ void TSimSubscriptionChannel::Deliver(TCall& call, const TSimAttributeSelection&
         auto* eventSink = static_cast<IOPCEventSink*>(static_cast<void*>(sink.Get()));
         eventSink->OnEvent(clientHandle, call.Refresh ? TRUE : FALSE,
                            call.LastRefresh ? TRUE : FALSE, batch.Count(), batch.Records());
+        if (FFaults)
+            FFaults->CountDelivered(batch.Count());
     }
 }
 

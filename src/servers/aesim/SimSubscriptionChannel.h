@@ -31,7 +31,10 @@ struct TSimSubscriptionState {
 
 class TSimSubscriptionChannel final : public ISimChannel {
 public:
-    explicit TSimSubscriptionChannel(const TSimSubscriptionState& initial);
+    // `faults` (not owned; the server's, which outlives its subscriptions' channels) stops
+    // deliveries while the server does not answer and counts what is delivered.
+    explicit TSimSubscriptionChannel(const TSimSubscriptionState& initial,
+                                     TSimFaults* faults = nullptr);
     ~TSimSubscriptionChannel() override;
 
     // ISimChannel.
@@ -105,6 +108,7 @@ private:
     // this thread, and its destructor clears FSinkPoint under this lock.
     std::recursive_mutex FPointMutex;
     zelk::com::ConnectionPoint* FSinkPoint = nullptr; // guarded by FPointMutex; not counted
+    TSimFaults* const FFaults;                        // not owned; may be null
 };
 
 } // namespace zelk::aesim

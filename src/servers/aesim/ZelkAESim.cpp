@@ -33,8 +33,17 @@ TAESimulator RegisterSimulatorClass(const TSimClassOptions& options, const QStri
     registration.ImplementedCategories = {CATID_OPCAEServer10};
     // An executable server, as AE servers are: reachable from other computers too.
     registration.ServerContext = CLSCTX_LOCAL_SERVER;
-    registration.Factory =
-        zelk::com::MakeClassFactory([engine] { return TSimEventServer::Create(engine); });
+    registration.Factory = zelk::com::MakeClassFactory(
+        zelk::com::TCreateInstance([engine](REFIID riid, void** ppv) -> HRESULT {
+            // Between a shutdown or a crash and the restart there is no process to serve.
+            if (engine->IsShutDown() || engine->Faults().Stopped()) {
+                if (ppv)
+                    *ppv = nullptr;
+                return CO_E_SERVER_EXEC_FAILURE;
+            }
+            const ComPtr<TSimEventServer> server = TSimEventServer::Create(engine);
+            return server ? server->QueryInterface(riid, ppv) : E_FAIL;
+        }));
     const HRESULT hr = registry->Register(std::move(registration));
     if (FAILED(hr))
         throw Exception(QStringLiteral("The simulator class could not be registered"));

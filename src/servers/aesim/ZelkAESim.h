@@ -93,8 +93,11 @@ public:
     int Subscriptions() const;
 
     // ---- Shutdown: every client's IOPCShutdown::ShutdownRequest with `reason`, then every
-    // object of the class answers RPC_E_DISCONNECTED for good. Restart lets objects
-    // created afterwards work again (a restarted server process).
+    // object of the class answers RPC_E_DISCONNECTED for good. Restart, after Shutdown or
+    // after Faults().StopAnswering() (a crash), is the restarted server process: the class
+    // stays registered, the objects made before answer RPC_E_DISCONNECTED for good and
+    // their subscriptions deliver nothing more, and objects created afterwards work (the
+    // plant has gone on meanwhile). Nothing happens while the server runs normally.
     void Shutdown(const QString& reason);
     void Restart();
     bool IsShutDown() const;

@@ -169,7 +169,7 @@ void AcknowledgeInOrder(TZelkEventServer& Server, const QString& Who, const QStr
 } // namespace
 
 void TZelkEventServer::AcknowledgeEvents(const QString& Who, const QString& Comment,
-                                         TZelkEvents* AckEvents) {
+                                         TZelkEvents* AckEvents) try {
     CheckConnected();
     if (!Active() || !AckEvents)
         return;
@@ -181,9 +181,12 @@ void TZelkEventServer::AcknowledgeEvents(const QString& Who, const QString& Comm
         events.push_back(AckEvents->Events(i));
     TLiveEvents live(AckEvents);
     AcknowledgeInOrder(*this, Who, Comment, events, live);
+} catch (const EOleSysError& e) {
+    NoteCallFailure(e.ErrorCode());
+    throw;
 }
 
-void TZelkEventServer::AcknowledgeNotActiveEvents(const QString& Who, const QString& Comment) {
+void TZelkEventServer::AcknowledgeNotActiveEvents(const QString& Who, const QString& Comment) try {
     BeginUpdate();
     zelk::ae::RunThenClose(
         [&] {
@@ -201,6 +204,9 @@ void TZelkEventServer::AcknowledgeNotActiveEvents(const QString& Who, const QStr
             }
         },
         [&] { EndUpdate(); });
+} catch (const EOleSysError& e) {
+    NoteCallFailure(e.ErrorCode());
+    throw;
 }
 
 void TZelkEventServer::AcknowledgeAllEvents(const QString& Who, const QString& Comment) {
@@ -208,7 +214,7 @@ void TZelkEventServer::AcknowledgeAllEvents(const QString& Who, const QString& C
 }
 
 std::unique_ptr<TZelkEventCondition>
-TZelkEventServer::GetConditionState(const QString& Source, const QString& ConditionName) {
+TZelkEventServer::GetConditionState(const QString& Source, const QString& ConditionName) try {
     if (Source.isEmpty() || ConditionName.isEmpty())
         return nullptr;
     CheckConnected();
@@ -269,6 +275,9 @@ TZelkEventServer::GetConditionState(const QString& Source, const QString& Condit
         }
     }
     return snapshot;
+} catch (const EOleSysError& e) {
+    NoteCallFailure(e.ErrorCode());
+    throw;
 }
 
 // ---- TZelkEvent ----

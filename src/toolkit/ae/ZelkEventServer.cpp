@@ -116,6 +116,12 @@ ComPtr<IZelkConnection> TZelkEventServer::CreateConnection() {
 void TZelkEventServer::DoActivate() {
     CheckConnected();
     FObservers.Connected(this);
+    if (ReconnectPending()) {
+        RefreshAfterReconnect();
+        return;
+    }
+    FStaleKeys.clear();
+    FPendingRefreshes = 0;
     FGlobalId.store(0, std::memory_order_relaxed);
     FEvents->DeleteEvents();
     FBrowser->SetOPCServer(this);
@@ -145,7 +151,11 @@ void TZelkEventServer::DoConnected() {
 void TZelkEventServer::DoDeactivate() {
     FObservers.Disconnected(this);
     TZelkClient::DoDeactivate();
-    FEvents->DeleteEvents();
+    // A reconnection follows: the operator keeps seeing the conditions as they were
+    // until the new connection's refresh has brought them up to date.
+    if (!ReconnectPending())
+        FEvents->DeleteEvents();
+    FPendingRefreshes = 0;
     FFilter->UnAdviseAll();
     FBrowser->SetOPCServer(nullptr);
     FConnection = nullptr;

@@ -24,6 +24,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 class TZelkCOMAEConnection;
@@ -59,6 +60,8 @@ template <class Body, class Close> void RunThenClose(Body&& body, Close&& close)
 class TZelkEventBatch : public TObject {
 public:
     std::vector<std::unique_ptr<TZelkEvent>> Events;
+    // The server's last call of a refresh ended with this batch.
+    bool LastRefresh = false;
 };
 
 class TZelkEventServer : public TZelkClient {
@@ -203,6 +206,17 @@ protected:
     void DoDeactivate() override;
     void DoShutdown(std::int64_t Reason) override;
     void DoTimeout() override;
+    // The events kept across the outage go: nothing will bring them up to date.
+    void DoReconnectStopped() override;
+    // ---- after a reconnection (ZelkEventServerReconnect.cpp) ----
+    // The list of the old connection stays while the new subscriptions refresh it; what
+    // the refresh does not report again leaves the list once every refresh has ended.
+    void RefreshAfterReconnect();
+    // The keys of List are current again.
+    void NoteReported(const TZelkEventBatch& List);
+    // One subscription's refresh ended.
+    void RefreshEnded();
+    void DropStaleEvents();
     void GetServerInfo(TServerStateRecord& dState) override;
     // One batch, inside one update bracket: OnEvent, merge, OnEventAck, auto-delete for
     // each event in order. When a handler raises, the rest of the batch is destroyed.
@@ -233,4 +247,9 @@ protected:
     TZelkCOMAEConnection* FConnection = nullptr;
     std::uint32_t FCategoriesGeneration = 0;
     zelk::ae::TEventServerObservers FObservers;
+    // The keys of the lost connection's events that no notification of the new one has
+    // reported yet, while the refresh after a reconnection runs, and the refreshes it
+    // still waits for.
+    std::unordered_set<QString> FStaleKeys;
+    int FPendingRefreshes = 0;
 };

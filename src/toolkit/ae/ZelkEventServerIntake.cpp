@@ -10,9 +10,17 @@ void TZelkEventServer::HandleMsg(TZelkMsg& Msg) {
         return;
     }
     // Anything but a batch is left to the message, which destroys it.
-    if (dynamic_cast<TZelkEventBatch*>(Msg.OParam.get()))
+    auto* batch = dynamic_cast<TZelkEventBatch*>(Msg.OParam.get());
+    if (!batch)
+        return;
+    const bool lastRefresh = batch->LastRefresh;
+    if (!FStaleKeys.empty())
+        NoteReported(*batch);
+    if (!batch->Events.empty())
         ProcessEvents(
             std::unique_ptr<TZelkEventBatch>(static_cast<TZelkEventBatch*>(Msg.OParam.release())));
+    if (lastRefresh)
+        RefreshEnded();
 }
 
 void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {
@@ -49,7 +57,7 @@ void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {
         [&] { ResortAndEndUpdate(); });
 }
 
-void TZelkEventServer::Refresh() {
+void TZelkEventServer::Refresh() try {
     BeginUpdate();
     zelk::ae::RunThenClose(
         [&] {
@@ -60,14 +68,20 @@ void TZelkEventServer::Refresh() {
             FObservers.Refreshed(this);
         },
         [&] { EndUpdate(); });
+} catch (const EOleSysError& e) {
+    NoteCallFailure(e.ErrorCode());
+    throw;
 }
 
-OPCEVENTSERVERSTATUS TZelkEventServer::GetStatus() {
+OPCEVENTSERVERSTATUS TZelkEventServer::GetStatus() try {
     CheckConnected();
     return TZelkCOMAEConnection::StatusOf(GetOPCEventServer().Get());
+} catch (const EOleSysError& e) {
+    NoteCallFailure(e.ErrorCode());
+    throw;
 }
 
-void TZelkEventServer::GetServerInfo(TServerStateRecord& dState) {
+void TZelkEventServer::GetServerInfo(TServerStateRecord& dState) try {
     dState = TServerStateRecord{};
     CheckConnected();
     const ComPtr<IOPCEventServer> server = GetOPCEventServer();
@@ -86,4 +100,7 @@ void TZelkEventServer::GetServerInfo(TServerStateRecord& dState) {
     dState.MinorVersion = status->wMinorVersion;
     dState.BuildNumber = QString::number(status->wBuildNumber);
     dState.VendorInfo = vendorInfo;
+} catch (const EOleSysError& e) {
+    NoteCallFailure(e.ErrorCode());
+    throw;
 }

@@ -239,15 +239,17 @@ void TZelkEventSubscription::SelectReturnedAttributes() {
     }
 }
 
-void TZelkEventSubscription::Refresh() {
+bool TZelkEventSubscription::Refresh() {
     if (!FActive || !FEventMgt || !FOPCServer)
-        return;
+        return false;
     const TZelkThreadIntf<IOPCEventSubscriptionMgt> eventMgt(FEventMgt.Get());
     const DWORD cookie = static_cast<DWORD>(FCookie);
     const HRESULT result = zelk::runtime::CallServer<HRESULT>(
         *FOPCServer, [eventMgt, cookie] { return eventMgt.Get()->Refresh(cookie); });
-    if (result != E_NOTIMPL)
-        OPCCheck(result);
+    if (result == E_NOTIMPL)
+        return false;
+    OPCCheck(result);
+    return true;
 }
 
 void TZelkEventSubscription::UnAdvise() {
@@ -274,13 +276,18 @@ void TZelkEventSubscription::UnAdvise() {
 }
 
 HRESULT TZelkEventSubscription::OnEvent(OPCHANDLE hClientSubscription, BOOL /*bRefresh*/,
-                                        BOOL /*bLastRefresh*/, DWORD dwCount,
-                                        ONEVENTSTRUCT* pEvents) {
+                                        BOOL bLastRefresh, DWORD dwCount, ONEVENTSTRUCT* pEvents) {
     // Called on a server thread: build the events and post them, touch nothing else.
-    if (dwCount == 0 || !pEvents)
+    if (!pEvents)
+        dwCount = 0;
+    if (dwCount == 0 && !bLastRefresh)
         return S_OK;
     zelk::com::ComBoundary([&] {
-        for (DWORD first = 0; first < dwCount; first += TZelkMsgBacklog::MaxBatch) {
+        // The end of a refresh is told even when its last call brings nothing.
+        const DWORD batches = std::max<DWORD>(1, (dwCount + TZelkMsgBacklog::MaxBatch - 1) /
+                                                     TZelkMsgBacklog::MaxBatch);
+        for (DWORD n = 0; n < batches; ++n) {
+            const DWORD first = n * static_cast<DWORD>(TZelkMsgBacklog::MaxBatch);
             // Waiting here, with no lock held, is how the server learns that its client is
             // busy; un-advising or destroying the event server lets it go.
             if (FBacklog)
@@ -291,6 +298,7 @@ HRESULT TZelkEventSubscription::OnEvent(OPCHANDLE hClientSubscription, BOOL /*bR
             if (!FOPCServer)
                 return;
             auto batch = std::make_unique<TZelkEventBatch>();
+            batch->LastRefresh = bLastRefresh && n + 1 == batches;
             batch->Events.reserve(count);
             for (DWORD i = first; i < first + count; ++i) {
                 ONEVENTSTRUCT record = pEvents[i];

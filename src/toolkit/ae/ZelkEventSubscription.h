@@ -45,8 +45,9 @@ public:
     // Asks for every known attribute of every category that has attributes.
     void SelectReturnedAttributes();
     // An active subscription asks the server to send every condition again; E_NOTIMPL is
-    // not an error.
-    void Refresh();
+    // not an error. True when the server took the request, so that its calls end with one
+    // marked as the last of the refresh.
+    bool Refresh();
     // Deactivates the subscription and removes the sink from the connection point, once;
     // the subscription is never used again (EventMgt is released). The sink is removed
     // and stops posting also when the deactivation raises; that exception goes on
@@ -77,7 +78,9 @@ public:
     // Builds one event per record and posts them, in batches of at most
     // TZelkMsgBacklog::MaxBatch, as MSG_EVENTS (IParam: the client handle). Before each
     // batch it waits while the event server's queue is backlogged, except on the UI
-    // thread. Always S_OK; posts nothing for zero records or after UnAdvise.
+    // thread. The last call of a refresh marks its last batch (an empty one when the call
+    // brings no records). Always S_OK; posts nothing after UnAdvise, nor for zero records
+    // outside the end of a refresh.
     HRESULT STDMETHODCALLTYPE OnEvent(OPCHANDLE hClientSubscription, BOOL bRefresh,
                                       BOOL bLastRefresh, DWORD dwCount,
                                       ONEVENTSTRUCT* pEvents) override;

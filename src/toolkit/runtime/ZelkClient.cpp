@@ -35,6 +35,25 @@ QString TransportModuleHint(tZelkConnectionType Protocol) {
     return QString();
 }
 
+// Takes the shutdown requests still queued out of Queue: they were posted by a connection
+// that is gone, and must not end the one being made.
+void DropQueuedShutdowns(std::deque<std::unique_ptr<TZelkMsg>>* Queue, std::mutex& Lock,
+                         TZelkMsgBacklog& Backlog) {
+    std::deque<std::unique_ptr<TZelkMsg>> dropped; // destroyed after the lock
+    const std::lock_guard guard(Lock);
+    if (!Queue)
+        return;
+    for (auto it = Queue->begin(); it != Queue->end();) {
+        if ((*it)->MsgId == MSG_SERVER_SHUTDOWN) {
+            dropped.push_back(std::move(*it));
+            it = Queue->erase(it);
+            Backlog.Taken();
+        } else {
+            ++it;
+        }
+    }
+}
+
 } // namespace
 
 TZelkClient::TZelkClient(TComponent* AOwner)
@@ -42,6 +61,7 @@ TZelkClient::TZelkClient(TComponent* AOwner)
 
 TZelkClient::~TZelkClient() {
     Destroying();
+    FReconnecting = false;
     OnDisconnect = nullptr;
     try {
         Deactivate();
@@ -56,12 +76,17 @@ TZelkClient::~TZelkClient() {
 void TZelkClient::SetServerName(const QString& Value) {
     if (Value == FServerName)
         return;
-    if (!ComponentState().Contains(csLoading))
+    if (!ComponentState().Contains(csLoading)) {
+        StopReconnecting();
         Deactivate();
+    }
     FServerName = Value;
 }
 
 void TZelkClient::SetActive(bool Value) {
+    // The application's word ends a reconnection that waits.
+    if (!ComponentState().Contains(csLoading))
+        StopReconnecting();
     if (Value)
         Activate();
     else
@@ -81,8 +106,10 @@ void TZelkClient::SetKeepAlive(int Value) {
 void TZelkClient::SetComputerName(const QString& Value) {
     if (Value == FComputername)
         return;
-    if (!ComponentState().Contains(csLoading))
+    if (!ComponentState().Contains(csLoading)) {
+        StopReconnecting();
         Deactivate();
+    }
     FComputername = Value;
 }
 
@@ -129,6 +156,7 @@ void TZelkClient::SetProtocol(tZelkConnectionType Value) {
 }
 
 void TZelkClient::Connect(const QString& aServerName, const QString& aComputerName) {
+    StopReconnecting();
     Deactivate();
     SetServerName(aServerName);
     SetComputerName(aComputerName);
@@ -136,6 +164,7 @@ void TZelkClient::Connect(const QString& aServerName, const QString& aComputerNa
 }
 
 void TZelkClient::Disconnect() {
+    StopReconnecting();
     Deactivate();
 }
 
@@ -205,6 +234,7 @@ void TZelkClient::Activate() {
     if (FActive)
         return;
 
+    DropQueuedShutdowns(fMsgQueue.get(), fLock, *fBacklog);
     FShutDownFromServer = false;
     FServerShutdownReason.clear();
     FOPCClient.Reset();
@@ -287,10 +317,15 @@ void TZelkClient::DoShutdown(std::int64_t Reason) {
         reason = FProtocol == coUA
                      ? u'$' + QString::number(static_cast<quint64>(Reason), 16).toUpper()
                      : QString::number(Reason);
-    NotifyThenDeactivate([&] {
-        if (OnServerShutdown)
-            OnServerShutdown(this, reason);
-    });
+    const QString why = FServerShutdownReason.isEmpty()
+                            ? QStringLiteral("the server shut down")
+                            : QStringLiteral("the server shut down: ") + FServerShutdownReason;
+    NotifyThenDeactivate(
+        [&] {
+            if (OnServerShutdown)
+                OnServerShutdown(this, reason);
+        },
+        why);
 }
 
 void TZelkClient::DoNotify(int) {}
@@ -365,7 +400,21 @@ void TZelkClient::HandleMsg(TZelkMsg& Msg) {
     }
 }
 
-void TZelkClient::NotifyThenDeactivate(const std::function<void()>& Notify) {
+void TZelkClient::NotifyThenDeactivate(const std::function<void()>& Notify, const QString& Why) {
+    // Set before the handlers run, so that they and the deactivation know a reconnection
+    // follows; scheduled after, whatever they raised.
+    BeginReconnecting();
+    struct TSchedule {
+        TZelkClient* Client;
+        const QString& Why;
+        ~TSchedule() {
+            try {
+                Client->ScheduleReconnect(Why);
+            } catch (...) {
+                // A log handler that fails cannot keep the component from reconnecting.
+            }
+        }
+    } schedule{this, Why};
     // The connection ends even when the handler fails; the handler's exception wins.
     try {
         Notify();

@@ -6,6 +6,7 @@
 // hook) and stores its published settings as text.
 
 #include "ZelkMsgQueue.h"
+#include "ZelkReconnect.h"
 #include "ZelkTransport.h"
 
 #include <QStringList>
@@ -13,6 +14,7 @@
 #include <memory>
 
 class QIODevice;
+class QTimer;
 
 namespace zelk::runtime {
 class TZelkCallState;
@@ -34,6 +36,7 @@ class TZelkClient : public TZelkHandleComponent {
     Q_PROPERTY(QString ComputerName READ ComputerName WRITE SetComputerName)
     Q_PROPERTY(QString Version READ Version WRITE SetVersion)
     Q_PROPERTY(int LogLevel READ LogLevel WRITE SetLogLevel)
+    Q_PROPERTY(bool AutoReconnect READ AutoReconnect WRITE SetAutoReconnect)
     Q_CLASSINFO("stored:Active", "always")
     Q_CLASSINFO("stored:KeepAlive", "always")
     Q_CLASSINFO("stored:LogLevel", "always")
@@ -62,6 +65,13 @@ public:
     void SetVersion(const QString&) {}
     int LogLevel() const { return fLogLevel; }
     void SetLogLevel(int Value);
+    // Whether a connection the server ends or loses (shutdown request, keep-alive time-out,
+    // a call answering that the server is gone) is made again by itself, with growing waits
+    // between the attempts (ReconnectBackoff), until it succeeds or the application sets
+    // Active to false. Off by default.
+    bool AutoReconnect() const { return FAutoReconnect; }
+    // Switching it off stops a reconnection that is waiting.
+    void SetAutoReconnect(bool Value);
 
     TOnOPCServerShutdownEvent OnServerShutdown;
     TOnOPCConnectEvent OnConnect;
@@ -87,6 +97,16 @@ public:
     // (OnServerShutdown carries the request's code); empty until a server shuts down.
     const QString& ServerShutdownReason() const { return FServerShutdownReason; }
     void SetIsActive(bool Value) { SetActive(Value); }
+    // A lost connection waits for its next attempt (Active reads false meanwhile).
+    bool Reconnecting() const { return FReconnecting; }
+    // The attempts made since the connection was lost.
+    int ReconnectAttempts() const { return FReconnectAttempts; }
+    // The waits between attempts; a test or a program may shorten them.
+    TZelkBackoff& ReconnectBackoff() { return FBackoff; }
+    // Told of a server call that failed with Code, on the user-interface thread. With
+    // AutoReconnect on, a code that says the server is gone ends the connection on the next
+    // turn of the event loop (not inside the caller's work) and starts reconnecting.
+    void NoteCallFailure(HRESULT Code);
 
     void Connect(const QString& aServerName, const QString& aComputerName);
     void Disconnect();
@@ -123,7 +143,15 @@ protected:
     virtual void DoActivate();
     virtual void DoDeactivate();
     virtual void GetServerInfo(TServerStateRecord& dState);
+    // The application stopped a reconnection that was waiting (Active set to false,
+    // another server chosen, AutoReconnect switched off). Nothing at this level.
+    virtual void DoReconnectStopped() {}
     void Loaded() override;
+    // True while the loss of a connection is being handled and reconnection will follow,
+    // and during the activation of an attempt: a subclass keeps what it shows across it.
+    bool ReconnectPending() const { return FReconnecting; }
+    // Writes one line to OnLog (LogSeverity 1 for a failure, 0 otherwise).
+    void LogLine(const QString& Msg, const QString& Detail = QString(), int Severity = 0);
 
     bool CheckConnected();
     // Calls OnError, then raises EOPCException with Errorstring unless the handler said no.
@@ -141,7 +169,15 @@ protected:
 private:
     void Activate();
     void Deactivate();
-    void NotifyThenDeactivate(const std::function<void()>& Notify);
+    // Tells the handlers (Notify), then deactivates; with AutoReconnect on, the first
+    // reconnection attempt is scheduled afterwards. Why is said in the log.
+    void NotifyThenDeactivate(const std::function<void()>& Notify, const QString& Why);
+    // ---- reconnection (ZelkClientReconnect.cpp) ----
+    void BeginReconnecting();
+    void ScheduleReconnect(const QString& Why);
+    void ReconnectAttempt();
+    void StopReconnecting();
+    QString TargetText() const;
 
     // The connection's Connect as a server call that may hang (ZelkServerCall.h): a
     // computer that does not answer asks "Server is not responding" instead of freezing
@@ -176,4 +212,11 @@ private:
     QStringList FCParams;
     int fLogLevel = 0;
     QString FServerShutdownReason;
+    bool FAutoReconnect = false;
+    bool FReconnecting = false;
+    bool FLossPending = false;
+    int FReconnectAttempts = 0;
+    TZelkBackoff FBackoff;
+    // Owned (Qt child); fires on the user-interface thread.
+    QTimer* FReconnectTimer = nullptr;
 };

@@ -59,11 +59,13 @@ void TZelkClient::KeepAliveTimedOut() {
         return;
     if (OnTimeout)
         FShutDownFromServer = true;
-    NotifyThenDeactivate([&] {
-        DoTimeout();
-        if (OnTimeout)
-            OnTimeout(this);
-    });
+    NotifyThenDeactivate(
+        [&] {
+            DoTimeout();
+            if (OnTimeout)
+                OnTimeout(this);
+        },
+        QStringLiteral("the server stopped answering the keep-alive probe"));
 }
 
 void TZelkClient::ConnectOffThread() {
