@@ -37,14 +37,13 @@ std::optional<OPCEVENTSERVERSTATUS> TZelkCOMAEConnection::ReadStatus(IOPCEventSe
 }
 
 OPCEVENTSERVERSTATUS TZelkCOMAEConnection::GetStatus() {
-    const QString notConnected = QStringLiteral("Not connected to server");
     CheckConnected();
     const ComPtr<IOPCEventServer> server = OPCServer();
     if (!server)
-        throw EOPCServerException(notConnected);
+        throw EOPCServerException(NotConnectedMessage);
     const std::optional<OPCEVENTSERVERSTATUS> status = ReadStatus(*server);
     if (!status)
-        throw EOPCServerException(notConnected);
+        throw EOPCServerException(NotConnectedMessage);
     return *status;
 }
 

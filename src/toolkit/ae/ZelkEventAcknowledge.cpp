@@ -127,7 +127,7 @@ void AcknowledgeInOrder(TZelkEventServer& Server, const QString& Who, const QStr
     const BStr comment(Comment);
     const ComPtr<IOPCEventServer> server = Server.GetOPCEventServer();
     if (!server)
-        throw EOPCException(QStringLiteral("Not connected to server"));
+        throw EOPCException(NotConnectedMessage);
     TaskMem<HRESULT> errors;
     const HRESULT answer =
         server->AckCondition(request.Count(), who.Get(), comment.Get(),
@@ -194,7 +194,7 @@ TZelkEventServer::GetConditionState(const QString& Source, const QString& Condit
     CheckConnected();
     const ComPtr<IOPCEventServer> server = GetOPCEventServer();
     if (!server)
-        throw EOPCException(QStringLiteral("Not connected to server"));
+        throw EOPCException(NotConnectedMessage);
 
     // The attributes of the category the condition is listed under; none for a condition
     // the server did not list.

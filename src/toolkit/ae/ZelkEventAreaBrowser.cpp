@@ -56,7 +56,7 @@ IOPCEventAreaBrowser* TZelkEventAreaBrowser::GetBrowser() {
     if (!FBrowser) {
         const ComPtr<IOPCEventServer> server = FOPCServer->GetOPCEventServer();
         if (!server)
-            throw EOPCException(QStringLiteral("Not connected to server"));
+            throw EOPCException(NotConnectedMessage);
         ComPtr<IUnknown> unknown;
         const HRESULT result = server->CreateAreaBrowser(IID_IOPCEventAreaBrowser, unknown.Put());
         if (FAILED(result) || !unknown)

@@ -64,13 +64,12 @@ void TZelkEventServer::Refresh() {
 
 OPCEVENTSERVERSTATUS TZelkEventServer::GetStatus() {
     CheckConnected();
-    const QString notConnected = QStringLiteral("Not connected to server");
     const ComPtr<IOPCEventServer> server = GetOPCEventServer();
     if (!server)
-        throw EOPCServerException(notConnected);
+        throw EOPCServerException(NotConnectedMessage);
     const std::optional<OPCEVENTSERVERSTATUS> status = TZelkCOMAEConnection::ReadStatus(*server);
     if (!status)
-        throw EOPCServerException(notConnected);
+        throw EOPCServerException(NotConnectedMessage);
     return *status;
 }
 
@@ -82,7 +81,7 @@ void TZelkEventServer::GetServerInfo(TServerStateRecord& dState) {
     const std::optional<OPCEVENTSERVERSTATUS> status =
         server ? TZelkCOMAEConnection::ReadStatus(*server, &vendorInfo) : std::nullopt;
     if (!status) {
-        DoError(QStringLiteral("Not connected to server"));
+        DoError(NotConnectedMessage);
         return;
     }
     dState.Starttime = FileTimeToDateTime(status->ftStartTime);

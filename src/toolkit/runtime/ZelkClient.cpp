@@ -11,8 +11,6 @@
 
 namespace {
 
-const QString NotConnected = QStringLiteral("Not connected to server");
-
 // The transport parameters a component starts with, all empty.
 QStringList InitialParams() {
     return {QStringLiteral("xml-user="),        QStringLiteral("xml-pass="),
@@ -95,7 +93,7 @@ void TZelkClient::SetLogLevel(int Value) {
 
 int TZelkClient::LocaleId() {
     if (!FOPCClient)
-        throw EOPCException(NotConnected);
+        throw EOPCException(NotConnectedMessage);
     return FOPCClient->GetLocaleId();
 }
 
@@ -209,7 +207,7 @@ void TZelkClient::Activate() {
     FOPCClient.Reset();
     FOPCClient = CreateConnection();
     if (!FOPCClient)
-        throw Exception(QStringLiteral("please override CreateConnection"));
+        throw Exception(OverrideCreateConnectionMessage);
     FOPCClient->SetOption(QStringLiteral("LOGLEVEL"), QString::number(fLogLevel));
     FOPCClient->SetOption(QStringLiteral("USESYNC"),
                           WorkThread().fUseSync ? QStringLiteral("1") : QStringLiteral("0"));
@@ -299,7 +297,7 @@ void TZelkClient::DoLog(TZelkLogMsg* LogMsg) {
 }
 
 ComPtr<IZelkConnection> TZelkClient::CreateConnection() {
-    throw Exception(QStringLiteral("please override CreateConnection"));
+    throw Exception(OverrideCreateConnectionMessage);
 }
 
 void TZelkClient::DoConnected() {}
@@ -398,8 +396,8 @@ void TZelkClient::NotifyThenDeactivate(const std::function<void()>& Notify) {
 bool TZelkClient::CheckConnected() {
     if (!FOPCClient) {
         // OnError sees the text, but cannot stop the exception.
-        DoError(NotConnected);
-        throw EOPCException(NotConnected);
+        DoError(NotConnectedMessage);
+        throw EOPCException(NotConnectedMessage);
     }
     if (FWrongServertype)
         throw EOPCException(QStringLiteral("Server does not support requested specification"));
