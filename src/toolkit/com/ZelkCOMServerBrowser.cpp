@@ -20,31 +20,26 @@ constexpr std::array<std::pair<tZelkServerKind, CATID>, 8> KindCategories{{
     {svr_AE10, CATID_OPCAEServer10},
 }};
 
-// Owns one task-memory string returned by a server.
-struct TTaskString {
-    LPOLESTR Text = nullptr;
-    TTaskString() = default;
-    TTaskString(const TTaskString&) = delete;
-    TTaskString& operator=(const TTaskString&) = delete;
-    ~TTaskString() { CoTaskMemFree(Text); }
-    // After a failed call the outputs are not the caller's: forget them unread.
-    void Abandon() noexcept { Text = nullptr; }
-    QString ToQString() const { return Text ? QString::fromUtf16(Text) : QString(); }
-};
+using zelk::com::TaskMem;
 
-HRESULT ClassDetails(IOPCServerList2* List, REFCLSID ClassId, TTaskString& ProgId,
-                     TTaskString& UserType) {
-    TTaskString versionIndependentProgId;
-    const HRESULT hr = List->GetClassDetails(ClassId, &ProgId.Text, &UserType.Text,
-                                             &versionIndependentProgId.Text);
+// After a failed call the outputs are not the caller's: forget them unread.
+void Abandon(TaskMem<OLECHAR>& Text) noexcept {
+    static_cast<void>(Text.Detach());
+}
+
+HRESULT ClassDetails(IOPCServerList2* List, REFCLSID ClassId, TaskMem<OLECHAR>& ProgId,
+                     TaskMem<OLECHAR>& UserType) {
+    TaskMem<OLECHAR> versionIndependentProgId;
+    const HRESULT hr = List->GetClassDetails(ClassId, ProgId.Put(), UserType.Put(),
+                                             versionIndependentProgId.Put());
     if (FAILED(hr))
-        versionIndependentProgId.Abandon();
+        Abandon(versionIndependentProgId);
     return hr;
 }
 
-HRESULT ClassDetails(IOPCServerList* List, REFCLSID ClassId, TTaskString& ProgId,
-                     TTaskString& UserType) {
-    return List->GetClassDetails(ClassId, &ProgId.Text, &UserType.Text);
+HRESULT ClassDetails(IOPCServerList* List, REFCLSID ClassId, TaskMem<OLECHAR>& ProgId,
+                     TaskMem<OLECHAR>& UserType) {
+    return List->GetClassDetails(ClassId, ProgId.Put(), UserType.Put());
 }
 
 // The text of a value under HKEY_CLASSES_ROOT\`Key` (an empty `ValueName`: the default
@@ -181,14 +176,15 @@ void TZelkCOMServerBrowser::BrowseServerList(TList* List, const std::vector<CATI
         for (ULONG i = 0; i < fetched; ++i) {
             // One server that cannot be reported does not hide the others.
             try {
-                TTaskString progId;
-                TTaskString userType;
+                TaskMem<OLECHAR> progId;
+                TaskMem<OLECHAR> userType;
                 if (FAILED(ClassDetails(List, batch[i], progId, userType))) {
-                    progId.Abandon();
-                    userType.Abandon();
+                    Abandon(progId);
+                    Abandon(userType);
                     continue;
                 }
-                Report(userType.ToQString(), progId.ToQString(), batch[i], Kind);
+                Report(zelk::com::ToQString(userType.Get()), zelk::com::ToQString(progId.Get()),
+                       batch[i], Kind);
             } catch (...) {
             }
         }
@@ -211,9 +207,9 @@ void TZelkCOMServerBrowser::BrowseCategoryManager(REFCATID Category, tZelkServer
     while (classes->Next(1, &classId, &fetched) == S_OK) {
         const QString caption =
             ReadClassesRootValue(QStringLiteral("CLSID\\") + GuidKeyText(classId), QString());
-        TTaskString progId;
-        OleCheck(ProgIDFromCLSID(classId, &progId.Text));
-        Report(caption, progId.ToQString(), classId, Kind);
+        TaskMem<OLECHAR> progId;
+        OleCheck(ProgIDFromCLSID(classId, progId.Put()));
+        Report(caption, zelk::com::ToQString(progId.Get()), classId, Kind);
     }
 }
 
