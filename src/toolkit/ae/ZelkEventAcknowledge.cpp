@@ -1,6 +1,7 @@
 // Acknowledgement of conditions, in bulk and one by one, and the snapshot of one
 // condition's state. Everything here runs on the user-interface thread.
 
+#include "ScopeExit.h"
 #include "ZelkEventCondition.h"
 #include "ZelkEventServer.h"
 #include "ZelkExceptions.h"
@@ -85,7 +86,7 @@ struct TAckRequest {
 bool AcknowledgeLocally(TZelkEventServer& Server, TZelkEvent* Event) {
     bool deleted = false;
     Server.BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             if (Server.OnEventAck)
                 Server.OnEventAck(&Server, Event);
@@ -165,7 +166,7 @@ void TZelkEventServer::AcknowledgeEvents(const QString& Who, const QString& Comm
 
 void TZelkEventServer::AcknowledgeNotActiveEvents(const QString& Who, const QString& Comment) {
     BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             CheckConnected();
             if (Active()) {

@@ -1,5 +1,6 @@
 // The event server's intake of notification batches, its refresh and its status.
 
+#include "ScopeExit.h"
 #include "ZelkCOMAEConnection.h"
 #include "ZelkEventServer.h"
 #include "ZelkEventSubscription.h"
@@ -21,7 +22,7 @@ void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {
     // The events not merged when a handler raises are destroyed with the batch.
     FObservers.EventsReceived(this, List->Events);
     BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             for (std::unique_ptr<TZelkEvent>& owned : List->Events) {
                 TZelkEvent* const event = owned.get();
@@ -51,7 +52,7 @@ void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {
 
 void TZelkEventServer::Refresh() {
     BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             FEvents->DeleteEvents();
             for (int i = 0; i < FFilter->Count(); ++i)

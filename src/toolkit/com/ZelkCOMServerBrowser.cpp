@@ -1,5 +1,6 @@
 #include "ZelkCOMServerBrowser.h"
 
+#include "ScopeExit.h"
 #include "ZelkCOMHelpers.h"
 
 #include <algorithm>
@@ -50,10 +51,7 @@ QString ReadClassesRootValue(const QString& Key, const QString& ValueName) {
     if (RegOpenKey(HKEY_CLASSES_ROOT, reinterpret_cast<LPCWSTR>(Key.utf16()), &key) !=
         ERROR_SUCCESS)
         return QString();
-    struct TCloseKey {
-        HKEY Key;
-        ~TCloseKey() { RegCloseKey(Key); }
-    } closeKey{key};
+    const zelk::rtl::ScopeExit closeKey([key] { RegCloseKey(key); });
 
     const LPCWSTR valueName =
         ValueName.isEmpty() ? nullptr : reinterpret_cast<LPCWSTR>(ValueName.utf16());
@@ -99,13 +97,10 @@ void TZelkCOMServerBrowser::Execute(tZelkServerSet Servertype, const QString& Co
     if (Servertype.IsEmpty())
         return;
     FOnAddServer = AddServerEvent;
-    struct TReleaseLists {
-        TZelkCOMServerBrowser& Browser;
-        ~TReleaseLists() {
-            Browser.FServerList2.Reset();
-            Browser.FServerList.Reset();
-        }
-    } releaseLists{*this};
+    const zelk::rtl::ScopeExit releaseLists([this] {
+        FServerList2.Reset();
+        FServerList.Reset();
+    });
 
     ComPtr<IUnknown> enumerator;
     if (Computer.isEmpty()) {

@@ -1,5 +1,6 @@
 #include "ZelkClient.h"
 
+#include "ScopeExit.h"
 #include "ShowException.h"
 #include "StringLists.h"
 #include "TextForm.h"
@@ -254,10 +255,7 @@ void TZelkClient::Deactivate() {
     }
     FActive = false;
     // The connection goes whatever OnDisconnect does.
-    struct TRelease {
-        ComPtr<IZelkConnection>& Client;
-        ~TRelease() { Client.Reset(); }
-    } release{FOPCClient};
+    const zelk::rtl::ScopeExit release([this] { FOPCClient.Reset(); });
     if (OnDisconnect)
         OnDisconnect(this);
     if (failure)
@@ -335,10 +333,7 @@ void TZelkClient::HandleMsg(TZelkMsg& Msg) {
         // the next tick in.
         if (!fTimerInWork) {
             fTimerInWork = true;
-            struct TClear {
-                bool& Flag;
-                ~TClear() { Flag = false; }
-            } clear{fTimerInWork};
+            const zelk::rtl::ScopeExit clear([this] { fTimerInWork = false; });
             HandleTimer();
         }
         break;
@@ -379,16 +374,7 @@ void TZelkClient::HandleTimer() {
 
 void TZelkClient::NotifyThenDeactivate(const std::function<void()>& Notify) {
     // The connection ends even when the handler fails; the handler's exception wins.
-    try {
-        Notify();
-    } catch (...) {
-        try {
-            Deactivate();
-        } catch (...) {
-        }
-        throw;
-    }
-    Deactivate();
+    zelk::rtl::RunThenClose(Notify, [this] { Deactivate(); });
 }
 
 // ---- errors ----

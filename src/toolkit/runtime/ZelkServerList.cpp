@@ -1,6 +1,7 @@
 #include "ZelkServerList.h"
 
 #include "Exceptions.h"
+#include "ScopeExit.h"
 
 TZelkServerBrowser::TZelkServerBrowser(TComponent* AOwner) : TComponent(AOwner) {}
 
@@ -43,10 +44,7 @@ TZelkServerBrowser::SetItems(int Index, std::unique_ptr<TZelkServerItem> Value) 
 
 void TZelkServerBrowser::Execute(bool WithTypes) {
     FBrowser = CreateServerBrowser(FConnection);
-    struct TRelease {
-        ComPtr<IZelkServerBrowser>& Browser;
-        ~TRelease() { Browser.Reset(); }
-    } release{FBrowser};
+    const zelk::rtl::ScopeExit release([this] { FBrowser.Reset(); });
     Clear();
     FBrowser->Execute(
         FServertype, FComputerName, FProxy, WithTypes ? 2 : 0,
