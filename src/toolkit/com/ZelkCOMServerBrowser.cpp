@@ -127,7 +127,7 @@ void TZelkCOMServerBrowser::Execute(tZelkServerSet Servertype, const QString& Co
                 QStringLiteral("Error: interface IOPCServerList not found"));
     }
 
-    if ((Options & WithTypes) != 0 || !enumerator) {
+    if ((Options & BrowseWithTypes) != 0 || !enumerator) {
         for (const auto& [kind, category] : KindCategories)
             if (Servertype.Contains(kind))
                 BrowseKind(kind);

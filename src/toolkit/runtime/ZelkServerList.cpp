@@ -47,7 +47,7 @@ void TZelkServerBrowser::Execute(bool WithTypes) {
     const zelk::rtl::ScopeExit release([this] { FBrowser.Reset(); });
     Clear();
     FBrowser->Execute(
-        FServertype, FComputerName, FProxy, WithTypes ? 2 : 0,
+        FServertype, FComputerName, FProxy, WithTypes ? BrowseWithTypes : 0,
         [this](const QString& Caption, const QString& Name, const QString& ClsId,
                tZelkServerSet ServerType) { AddServer(Caption, Name, ClsId, ServerType); });
 }

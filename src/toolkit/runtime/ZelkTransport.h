@@ -59,6 +59,10 @@ protected:
     ~IZelkServerBrowser() = default;
 };
 
+// The with-types bit of IZelkServerBrowser::Execute's Options: each server's kinds are
+// asked one by one and every report names its kind.
+inline constexpr int BrowseWithTypes = 2;
+
 // One transport's registration: its kind and its factories.
 struct TIFRegisterClass {
     tZelkConnectionType Connectiontype = coCOM;

@@ -40,7 +40,7 @@ protected:
         return reports;
     }
 
-    static constexpr int WithTypes = TZelkCOMServerBrowser::WithTypes;
+    static constexpr int WithTypes = BrowseWithTypes;
 };
 
 TListedServer Listed(REFCLSID clsid, const char* progId, std::vector<CATID> categories) {
