@@ -1,3 +1,4 @@
+#include "ExceptionMessage.h"
 #include "TestSupport.h"
 #include "ZelkComn.h"
 
@@ -98,14 +99,7 @@ protected:
     TCallLog Log;
 };
 
-template <class Fn> QString MessageOf(Fn&& fn) {
-    try {
-        fn();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no exception>");
-}
+using zelk::test::MessageOf;
 
 } // namespace
 
