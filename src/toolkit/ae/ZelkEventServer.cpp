@@ -10,7 +10,7 @@ TZelkEventServer::TZelkEventServer(TComponent* AOwner)
       FFilter(std::make_unique<TZelkEventFilters>(this)) {
     FVersion = QStringLiteral("5.28");
     SetEventlistSort({QStringLiteral("Active (D)"), QStringLiteral("Time (D)")});
-    SetProtocol(coCOM);
+    SetProtocol(tZelkConnectionType::coCOM);
 }
 
 TZelkEventServer::~TZelkEventServer() {

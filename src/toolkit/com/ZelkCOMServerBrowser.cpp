@@ -7,6 +7,8 @@
 #include <array>
 #include <utility>
 
+using enum ZelkEnums::tZelkServerKind;
+
 namespace {
 
 // The order in which kinds are walked: Alarms and Events last, although its bit is 3.

@@ -20,6 +20,9 @@
 #include <QUrl>
 #include <algorithm>
 
+using enum ZelkEnums::tZelkConnectionType;
+using enum ZelkEnums::tZelkServerKind;
+
 const QString ZelkKeyFileFilter = QStringLiteral("Private Key (*.pem);;Public Certificate (*.der)");
 
 namespace {

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+using enum ZelkEnums::tZelkConnectionType;
+
 namespace {
 
 // The transport parameters a component starts with, all empty.

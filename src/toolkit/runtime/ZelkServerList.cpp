@@ -3,6 +3,9 @@
 #include "Exceptions.h"
 #include "ScopeExit.h"
 
+using enum ZelkEnums::tZelkConnectionType;
+using enum ZelkEnums::tZelkServerKind;
+
 TZelkServerBrowser::TZelkServerBrowser(TComponent* AOwner) : TComponent(AOwner) {}
 
 TZelkServerBrowser::~TZelkServerBrowser() {

@@ -65,7 +65,7 @@ inline constexpr int BrowseWithTypes = 2;
 
 // One transport's registration: its kind and its factories.
 struct TIFRegisterClass {
-    tZelkConnectionType Connectiontype = coCOM;
+    tZelkConnectionType Connectiontype = tZelkConnectionType::coCOM;
     std::function<ComPtr<IZelkServerBrowser>()> IFCreateServerBrowser;
     std::function<ComPtr<IZelkGroup>(IZelkConnection* Owner)> IFCreateGroup;
     std::function<ComPtr<IZelkBrowser>(IZelkDAConnection* Connection)> IFCreateBrowser;

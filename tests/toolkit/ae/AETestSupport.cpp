@@ -202,7 +202,7 @@ void TFakeEventServer::ScriptPlant() {
 
 AETest::AETest() {
     auto entry = std::make_unique<TIFRegisterClass>();
-    entry->Connectiontype = coCOM;
+    entry->Connectiontype = tZelkConnectionType::coCOM;
     RegisterConnectionType(std::move(entry));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }

@@ -105,7 +105,7 @@ public:
     void SetLocaleId(int) override {}
     int Servertype() override { return 2; }
     TObject* GetObject() override { return this; }
-    tZelkConnectionType Connectiontype() override { return coCOM; }
+    tZelkConnectionType Connectiontype() override { return tZelkConnectionType::coCOM; }
     bool SetClientName(const QString&) override { return true; }
     bool DoTimer() override { return true; }
 };

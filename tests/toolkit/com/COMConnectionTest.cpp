@@ -165,7 +165,7 @@ TEST_F(COMConnection, CommonInterfaceCallsReachTheServer) {
 
     EXPECT_FALSE(connection->SetOption(u"LOGLEVEL"_s, u"3"_s));
     EXPECT_TRUE(connection->DoTimer());
-    EXPECT_EQ(connection->Connectiontype(), coCOM);
+    EXPECT_EQ(connection->Connectiontype(), tZelkConnectionType::coCOM);
     EXPECT_EQ(connection->GetObject(), static_cast<TObject*>(connection.Get()));
     EXPECT_NO_THROW(connection->CheckConnected());
 }

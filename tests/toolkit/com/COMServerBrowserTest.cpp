@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+using enum ZelkEnums::tZelkConnectionType;
+using enum ZelkEnums::tZelkServerKind;
+
 using namespace zelk::com;
 using namespace zelk::test;
 using namespace Qt::StringLiterals;

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+using enum ZelkEnums::tZelkConnectionType;
+
 using namespace std::chrono_literals;
 using zelk::test::WaitUntil;
 

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+using enum ZelkEnums::tZelkConnectionType;
+using enum ZelkEnums::tZelkServerKind;
+
 namespace {
 
 const QString Hint = QStringLiteral("add ZelkXMLLink, ZelkCOMLink or ZelkUALink in uses clause");
