@@ -87,11 +87,7 @@ void GetCOMServerNames(const QString& Name, QString& Caption, QString& ClsId) {
 }
 
 BSTR StrToBSTR(const QString& S) {
-    BSTR text = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(S.constData()),
-                                  static_cast<UINT>(S.size()));
-    if (!text)
-        throw std::bad_alloc();
-    return text;
+    return zelk::com::BStrFromQString(S);
 }
 
 void EnumStringToStrings(IEnumString* Enum, QStringList& Strings) {
