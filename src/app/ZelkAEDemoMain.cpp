@@ -338,7 +338,7 @@ void TMainForm::ZelkEventServer1Connect(TComponent*) {
 
 void TMainForm::FillServerPage() {
     const TServerStateRecord state = FServer->GetState();
-    ui->lState->setText(ServerStateToStr(state.ServerState, coCOM));
+    ui->lState->setText(ServerStateToStr(state.ServerState, tZelkConnectionType::coCOM));
     ui->lVendor->setText(state.VendorInfo);
     ui->lVersion->setText(QString::asprintf("%d.%d (%s)", state.MajorVersion, state.MinorVersion,
                                             qUtf8Printable(state.BuildNumber)));

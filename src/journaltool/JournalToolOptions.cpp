@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <limits>
 
+using enum ZelkAEEnums::TZelkEventtype;
+
 namespace zelk::journaltool {
 
 namespace {

@@ -107,7 +107,7 @@ struct TTreeWriter {
 
 int ListServers(const TMonitorOptions& options, TMonitorOutput& output, QString& errorText) {
     TZelkServerBrowser servers;
-    servers.SetServertype(tZelkServerSet{svr_AE10});
+    servers.SetServertype(tZelkServerSet{tZelkServerKind::svr_AE10});
     try {
         servers.GetOPCServers(options.ComputerName);
     } catch (const Exception& e) {

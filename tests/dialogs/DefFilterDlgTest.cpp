@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+using enum ZelkAEEnums::TZelkEventtype;
+
 using namespace zelk::dlgtest;
 
 namespace {

@@ -19,6 +19,9 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+using enum ZelkEnums::tZelkConnectionType;
+using enum ZelkEnums::tZelkServerKind;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -52,12 +52,11 @@ TEST(MonitorFormat, JsonLineCarriesEveryFieldOfTheRecord) {
     record.Time = UtcFileTime(2024, 3, 1, 12, 0, 0, 1234567);
     record.ActiveTime = UtcFileTime(2024, 3, 1, 11, 59, 58, 9876543);
     record.Actor = QStringLiteral("OPERATOR1");
-    record.Attributes.emplace_back(
-        StringArray({QStringLiteral("Plant1"), QStringLiteral("Plant1.TankFarm")}));
-    record.Attributes.emplace_back(QStringLiteral("checked"));
-    record.Attributes.emplace_back(81.25);
-    record.Attributes.emplace_back(LONG{90});
-    record.Attributes.emplace_back();
+    record.AddAttribute(StringArray({QStringLiteral("Plant1"), QStringLiteral("Plant1.TankFarm")}));
+    record.AddAttribute(zelk::com::ComVariant(QStringLiteral("checked")));
+    record.AddAttribute(zelk::com::ComVariant(81.25));
+    record.AddAttribute(zelk::com::ComVariant(LONG{90}));
+    record.AddAttribute(zelk::com::ComVariant());
     const std::unique_ptr<TZelkEvent> event = record.MakeEvent();
 
     std::string raw;

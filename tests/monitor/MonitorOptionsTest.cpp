@@ -67,7 +67,8 @@ TEST(MonitorOptions, EveryOptionReachesTheRun) {
     EXPECT_EQ(options.ComputerName, QStringLiteral("PLANTPC"));
     EXPECT_EQ(options.ClientName, QStringLiteral("historian"));
     EXPECT_TRUE(options.HasFilter);
-    EXPECT_EQ(options.EventTypes, (tZelkEventtypes{evCondition, evTracking}));
+    EXPECT_EQ(options.EventTypes,
+              (tZelkEventtypes{TZelkEventtype::evCondition, TZelkEventtype::evTracking}));
     EXPECT_EQ(options.SeverityLow, 500);
     EXPECT_EQ(options.SeverityHigh, 1000);
     EXPECT_EQ(options.Categories,

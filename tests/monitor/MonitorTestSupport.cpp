@@ -7,56 +7,21 @@
 
 namespace zelk::monitortest {
 
-std::unique_ptr<TZelkEvent> TRecord::MakeEvent() {
-    FValues.clear();
-    for (zelk::com::ComVariant& value : Attributes) {
-        FValues.emplace_back();
-        value.Detach(&FValues.back());
-    }
-    Attributes.clear();
-    auto text = [](const QString& s) {
-        return const_cast<LPWSTR>(reinterpret_cast<const char16_t*>(s.utf16()));
-    };
-    ONEVENTSTRUCT record{};
-    record.wChangeMask = ChangeMask;
-    record.wNewState = NewState;
-    record.szSource = text(Source);
-    record.ftTime = Time;
-    record.szMessage = text(Message);
-    record.dwEventType = EventType;
-    record.dwEventCategory = Category;
-    record.dwSeverity = Severity;
-    record.szConditionName = text(Condition);
-    record.szSubconditionName = text(Subcondition);
-    record.wQuality = OPC_QUALITY_GOOD;
-    record.bAckRequired = AckRequired ? TRUE : FALSE;
-    record.ftActiveTime = ActiveTime;
-    record.dwCookie = Cookie;
-    record.dwNumEventAttrs = static_cast<DWORD>(FValues.size());
-    record.pEventAttributes = FValues.empty() ? nullptr : FValues.data();
-    record.szActorID = text(Actor);
-    auto event = std::make_unique<TZelkEvent>(nullptr, record);
-    // The event took the values; whatever it left is the sink's to release.
-    for (VARIANT& value : FValues)
-        VariantClear(&value);
-    return event;
+TRecord::TRecord() {
+    Source = QStringLiteral("Plant1.TankFarm.LIC201");
+    Message = QStringLiteral("Level high");
+    Condition = QStringLiteral("PVLEVEL");
+    Subcondition = QStringLiteral("HI");
+    ChangeMask = OPC_CHANGE_ACTIVE_STATE;
+    NewState = OPC_CONDITION_ENABLED | OPC_CONDITION_ACTIVE;
+    Category = 300;
+    Severity = 700;
+    Cookie = 7;
+    AckRequired = TRUE;
 }
 
-FILETIME UtcFileTime(int year, int month, int day, int hour, int minute, int second,
-                     std::int64_t ticks) {
-    SYSTEMTIME parts{};
-    parts.wYear = static_cast<WORD>(year);
-    parts.wMonth = static_cast<WORD>(month);
-    parts.wDay = static_cast<WORD>(day);
-    parts.wHour = static_cast<WORD>(hour);
-    parts.wMinute = static_cast<WORD>(minute);
-    parts.wSecond = static_cast<WORD>(second);
-    FILETIME time{};
-    EXPECT_TRUE(SystemTimeToFileTime(&parts, &time));
-    const std::uint64_t total =
-        ((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime) +
-        static_cast<std::uint64_t>(ticks);
-    return FILETIME{static_cast<DWORD>(total & 0xFFFFFFFFu), static_cast<DWORD>(total >> 32)};
+std::unique_ptr<TZelkEvent> TRecord::MakeEvent() {
+    return std::make_unique<TZelkEvent>(nullptr, Record());
 }
 
 zelk::com::ComVariant StringArray(const QStringList& texts) {

@@ -3,6 +3,7 @@
 // Shared pieces of the monitor suite: notifications as a server hands them to a sink,
 // and the monitor program run as a child process.
 
+#include "OpcNotification.h"
 #include "ZelkEvent.h"
 #include "comholders.h"
 
@@ -16,35 +17,14 @@
 
 namespace zelk::monitortest {
 
-// One ONEVENTSTRUCT with its texts and attribute values, owned here until an event
-// takes the values.
-struct TRecord {
-    QString Source = QStringLiteral("Plant1.TankFarm.LIC201");
-    QString Message = QStringLiteral("Level high");
-    QString Condition = QStringLiteral("PVLEVEL");
-    QString Subcondition = QStringLiteral("HI");
-    QString Actor;
-    WORD ChangeMask = OPC_CHANGE_ACTIVE_STATE;
-    WORD NewState = OPC_CONDITION_ENABLED | OPC_CONDITION_ACTIVE;
-    DWORD EventType = OPC_CONDITION_EVENT;
-    DWORD Category = 300;
-    DWORD Severity = 700;
-    DWORD Cookie = 7;
-    bool AckRequired = true;
-    FILETIME Time{};
-    FILETIME ActiveTime{};
-    std::vector<zelk::com::ComVariant> Attributes;
-
+// A condition notification of a level alarm; tests change what they are about.
+struct TRecord : zelk::test::TNotification {
+    TRecord();
     // A new event of no server built from the record, as a subscription's sink builds it.
     std::unique_ptr<TZelkEvent> MakeEvent();
-
-private:
-    std::vector<VARIANT> FValues;
 };
 
-// FILETIME of a UTC calendar time plus `ticks` hundred-nanosecond ticks.
-FILETIME UtcFileTime(int year, int month, int day, int hour, int minute, int second,
-                     std::int64_t ticks = 0);
+using zelk::test::UtcFileTime;
 
 // A VT_ARRAY | VT_BSTR value of `texts`.
 zelk::com::ComVariant StringArray(const QStringList& texts);

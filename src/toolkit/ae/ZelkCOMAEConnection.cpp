@@ -37,12 +37,11 @@ std::optional<OPCEVENTSERVERSTATUS> TZelkCOMAEConnection::ReadStatus(IOPCEventSe
 }
 
 OPCEVENTSERVERSTATUS TZelkCOMAEConnection::StatusOf(IOPCEventServer* Server) {
-    const QString notConnected = QStringLiteral("Not connected to server");
     if (!Server)
-        throw EOPCServerException(notConnected);
+        throw EOPCServerException(NotConnectedMessage);
     const std::optional<OPCEVENTSERVERSTATUS> status = ReadStatus(*Server);
     if (!status)
-        throw EOPCServerException(notConnected);
+        throw EOPCServerException(NotConnectedMessage);
     return *status;
 }
 

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+using enum ZelkAEEnums::TZelkEventtype;
+
 namespace zelk::cmdline {
 
 void Refuse(const QString& text) {

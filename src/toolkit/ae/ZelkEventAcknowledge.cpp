@@ -1,6 +1,7 @@
 // Acknowledgement of conditions, in bulk and one by one, and the snapshot of one
 // condition's state. Everything here runs on the user-interface thread.
 
+#include "ScopeExit.h"
 #include "ZelkEventCondition.h"
 #include "ZelkEventServer.h"
 #include "ZelkExceptions.h"
@@ -89,7 +90,7 @@ struct TAckRequest {
 bool AcknowledgeLocally(TZelkEventServer& Server, TZelkEvent* Event) {
     bool deleted = false;
     Server.BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             if (Server.OnEventAck)
                 Server.OnEventAck(&Server, Event);
@@ -128,7 +129,7 @@ void AcknowledgeInOrder(TZelkEventServer& Server, const QString& Who, const QStr
         return;
     const ComPtr<IOPCEventServer> server = Server.GetOPCEventServer();
     if (!server)
-        throw EOPCException(QStringLiteral("Not connected to server"));
+        throw EOPCException(NotConnectedMessage);
     // Everything the call uses goes with it to its thread and stays alive there, also
     // when the operator gives the call up.
     struct TAckCall {
@@ -188,7 +189,7 @@ void TZelkEventServer::AcknowledgeEvents(const QString& Who, const QString& Comm
 
 void TZelkEventServer::AcknowledgeNotActiveEvents(const QString& Who, const QString& Comment) try {
     BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             CheckConnected();
             if (Active()) {
@@ -220,7 +221,7 @@ TZelkEventServer::GetConditionState(const QString& Source, const QString& Condit
     CheckConnected();
     const ComPtr<IOPCEventServer> server = GetOPCEventServer();
     if (!server)
-        throw EOPCException(QStringLiteral("Not connected to server"));
+        throw EOPCException(NotConnectedMessage);
 
     // The attributes of the category the condition is listed under; none for a condition
     // the server did not list.

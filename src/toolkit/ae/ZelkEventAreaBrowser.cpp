@@ -83,7 +83,7 @@ IOPCEventAreaBrowser* TZelkEventAreaBrowser::GetBrowser() {
     if (!FBrowser) {
         const ComPtr<IOPCEventServer> server = FOPCServer->GetOPCEventServer();
         if (!server)
-            throw EOPCException(QStringLiteral("Not connected to server"));
+            throw EOPCException(NotConnectedMessage);
         const TZelkThreadIntf<IOPCEventServer> shared(server.Get());
         FBrowser = zelk::runtime::CallServer<ComPtr<IOPCEventAreaBrowser>>(*FOPCServer, [shared] {
             ComPtr<IUnknown> unknown;

@@ -4,6 +4,8 @@
 #include "ZelkEventSubscription.h"
 #include "opc_ae.h"
 
+using enum ZelkAEEnums::TZelkEventtype;
+
 TZelkEventFilter::TZelkEventFilter(TCollection* Collection) : TCollectionItem(Collection) {
     // The base constructor has already added this filter to the collection.
     FName = QStringLiteral("Filter_%1").arg(Collection ? Collection->Count() : 1);

@@ -26,16 +26,18 @@ enum TZelkEventtype : std::uint8_t { evSimple, evCondition, evTracking };
 Q_ENUM_NS(TZelkEventtype)
 } // namespace ZelkAEEnums
 
+// The type name is global, the enumerators are not (see tZelkConnectionType).
 using ZelkAEEnums::TZelkEventtype;
-using enum ZelkAEEnums::TZelkEventtype;
 
 // The empty set means every event type.
 using tZelkEventtypes = TEnumSet<TZelkEventtype>;
 
 // The event types as flags (member i = 1 << i), for the text form of the published set.
+// The names are the stored ones; scoped, so that no `using` puts a flag value where an
+// event type is meant.
 namespace ZelkEventtypeFlags {
 Q_NAMESPACE
-enum tZelkEventtypeFlag : std::uint32_t {
+enum class tZelkEventtypeFlag : std::uint32_t {
     evSimple = 1u << ZelkAEEnums::evSimple,
     evCondition = 1u << ZelkAEEnums::evCondition,
     evTracking = 1u << ZelkAEEnums::evTracking,

@@ -1,5 +1,6 @@
 #include "ZelkEventServer.h"
 
+#include "ScopeExit.h"
 #include "ZelkCOMAEConnection.h"
 #include "ZelkEventAreaBrowser.h"
 
@@ -9,7 +10,7 @@ TZelkEventServer::TZelkEventServer(TComponent* AOwner)
       FFilter(std::make_unique<TZelkEventFilters>(this)) {
     FVersion = QStringLiteral("5.28");
     SetEventlistSort({QStringLiteral("Active (D)"), QStringLiteral("Time (D)")});
-    SetProtocol(coCOM);
+    SetProtocol(tZelkConnectionType::coCOM);
 }
 
 TZelkEventServer::~TZelkEventServer() {
@@ -51,11 +52,11 @@ void TZelkEventServer::SetEventlistSort(QStringList Value) {
 
 void TZelkEventServer::Resort() {
     BeginUpdate();
-    zelk::ae::RunThenClose([&] { FEvents->Resort(); }, [&] { EndUpdate(); });
+    zelk::rtl::RunThenClose([&] { FEvents->Resort(); }, [&] { EndUpdate(); });
 }
 
 void TZelkEventServer::ResortAndEndUpdate() {
-    zelk::ae::RunThenClose([&] { Resort(); }, [&] { EndUpdate(); });
+    zelk::rtl::RunThenClose([&] { Resort(); }, [&] { EndUpdate(); });
 }
 
 void TZelkEventServer::ClearSortItems() {
@@ -127,7 +128,7 @@ void TZelkEventServer::DoActivate() {
     FBrowser->SetOPCServer(this);
     DropCaches();
     BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             FFilter->Refresh();
             Refresh();

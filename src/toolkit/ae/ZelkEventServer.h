@@ -35,25 +35,6 @@ using TNotifyEvent = std::function<void(TComponent* Sender)>;
 using TOnZelkEvent = std::function<void(TComponent* Sender, TZelkEvent* Event)>;
 using TOnZelkAckEvent = std::function<void(TComponent* Sender, TZelkEvent* Event)>;
 
-namespace zelk::ae {
-
-// Runs body, then close, also when body raises; body's exception wins over one that
-// close raises on the way out. Closes the event server's update brackets.
-template <class Body, class Close> void RunThenClose(Body&& body, Close&& close) {
-    try {
-        body();
-    } catch (...) {
-        try {
-            close();
-        } catch (...) {
-        }
-        throw;
-    }
-    close();
-}
-
-} // namespace zelk::ae
-
 // The payload of MSG_EVENTS: the events of one server callback in the order the server
 // sent them. It owns them until the event list takes them over; whatever it still holds
 // when it is destroyed is destroyed with it.

@@ -1,5 +1,6 @@
 // The event server's intake of notification batches, its refresh and its status.
 
+#include "ScopeExit.h"
 #include "ZelkCOMAEConnection.h"
 #include "ZelkEventServer.h"
 #include "ZelkEventSubscription.h"
@@ -29,7 +30,7 @@ void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {
     // The events not merged when a handler raises are destroyed with the batch.
     FObservers.EventsReceived(this, List->Events);
     BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             for (std::unique_ptr<TZelkEvent>& owned : List->Events) {
                 TZelkEvent* const event = owned.get();
@@ -59,7 +60,7 @@ void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {
 
 void TZelkEventServer::Refresh() try {
     BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             FEvents->DeleteEvents();
             for (int i = 0; i < FFilter->Count(); ++i)
@@ -89,7 +90,7 @@ void TZelkEventServer::GetServerInfo(TServerStateRecord& dState) try {
     const std::optional<OPCEVENTSERVERSTATUS> status =
         server ? TZelkCOMAEConnection::ReadStatus(*server, &vendorInfo) : std::nullopt;
     if (!status) {
-        DoError(QStringLiteral("Not connected to server"));
+        DoError(NotConnectedMessage);
         return;
     }
     dState.Starttime = FileTimeToDateTime(status->ftStartTime);

@@ -3,6 +3,7 @@
 // events that no notification of the new connection replaced leave the list (an alarm
 // that cleared during the outage must not stay red).
 
+#include "ScopeExit.h"
 #include "ZelkEventAreaBrowser.h"
 #include "ZelkEventServer.h"
 #include "ZelkEventSubscription.h"
@@ -17,7 +18,7 @@ void TZelkEventServer::RefreshAfterReconnect() {
     DropCaches();
     FPendingRefreshes = 0;
     BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             FFilter->Refresh();
             for (int i = 0; i < FFilter->Count(); ++i)
@@ -55,7 +56,7 @@ void TZelkEventServer::DropStaleEvents() {
     if (stale.empty())
         return;
     BeginUpdate();
-    zelk::ae::RunThenClose(
+    zelk::rtl::RunThenClose(
         [&] {
             // Looked up one by one: a handler of OnDeleteEvent may delete others.
             for (const QString& key : stale) {
@@ -74,5 +75,5 @@ void TZelkEventServer::DoReconnectStopped() {
     if (Active() || ComponentState().Contains(csDestroying))
         return;
     BeginUpdate();
-    zelk::ae::RunThenClose([&] { FEvents->DeleteEvents(); }, [&] { EndUpdate(); });
+    zelk::rtl::RunThenClose([&] { FEvents->DeleteEvents(); }, [&] { EndUpdate(); });
 }

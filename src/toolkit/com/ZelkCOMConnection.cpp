@@ -7,12 +7,6 @@
 
 bool COMMultiThread = false;
 
-namespace {
-
-const QString NotConnected = QStringLiteral("Not connected to server");
-
-} // namespace
-
 // ---- TZelkCOMConnection ----
 
 TZelkCOMConnection::TZelkCOMConnection(TComponent* AOwner)
@@ -39,7 +33,7 @@ void TZelkCOMConnection::Disconnect() {
 
 int TZelkCOMConnection::GetLocaleId() {
     if (!FICommon)
-        throw EOPCException(NotConnected);
+        throw EOPCException(NotConnectedMessage);
     LCID locale = 0;
     OPCCheck(FICommon->GetLocaleID(&locale));
     return static_cast<int>(locale);
@@ -177,7 +171,7 @@ bool TZelkCOMConnection::Version3() {
 
 void TZelkCOMConnection::CheckConnected() {
     if (!OPCServer())
-        throw EOPCServerException(NotConnected);
+        throw EOPCServerException(NotConnectedMessage);
 }
 
 void TZelkCOMConnection::CreateServerObject(REFCLSID ClassId, const QString& Computer,

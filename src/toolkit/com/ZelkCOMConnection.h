@@ -48,7 +48,7 @@ public:
     // 3 for a server with IOPCBrowse, else 2 for one with connection points, else 1.
     int Servertype() override;
     TObject* GetObject() override { return this; }
-    tZelkConnectionType Connectiontype() override { return coCOM; }
+    tZelkConnectionType Connectiontype() override { return tZelkConnectionType::coCOM; }
     // Whether the server accepted the name; false without IOPCCommon or for a blank name.
     bool SetClientName(const QString& ClientName) override;
     // A plain COM connection cannot tell that its server is gone: always true.

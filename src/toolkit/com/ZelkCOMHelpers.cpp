@@ -14,19 +14,6 @@ LPCOLESTR WideText(const QString& text) {
     return reinterpret_cast<LPCOLESTR>(text.utf16());
 }
 
-QString FromWide(LPCOLESTR text) {
-    return text ? QString::fromUtf16(text) : QString();
-}
-
-// Owns one task-memory string returned by the platform.
-struct TTaskString {
-    LPOLESTR Text = nullptr;
-    TTaskString() = default;
-    TTaskString(const TTaskString&) = delete;
-    TTaskString& operator=(const TTaskString&) = delete;
-    ~TTaskString() { CoTaskMemFree(Text); }
-};
-
 } // namespace
 
 QString SysErrorMessage(HRESULT code) {
@@ -69,10 +56,10 @@ bool IsClsidStr(const QString& Name) {
 }
 
 QString ClsidToStr(REFCLSID ClassId) {
-    TTaskString text;
-    if (FAILED(StringFromCLSID(ClassId, &text.Text)))
+    zelk::com::TaskMem<OLECHAR> text;
+    if (FAILED(StringFromCLSID(ClassId, text.Put())))
         return QString();
-    return FromWide(text.Text);
+    return zelk::com::ToQString(text.Get());
 }
 
 void GetCOMServerNames(const QString& Name, QString& Caption, QString& ClsId) {
@@ -92,19 +79,15 @@ void GetCOMServerNames(const QString& Name, QString& Caption, QString& ClsId) {
     const zelk::com::BStr text(Name);
     if (CLSIDFromString(text.Get(), &classId) != S_OK)
         return;
-    TTaskString progId;
-    if (ProgIDFromCLSID(classId, &progId.Text) != S_OK)
+    zelk::com::TaskMem<OLECHAR> progId;
+    if (ProgIDFromCLSID(classId, progId.Put()) != S_OK)
         return;
-    Caption = FromWide(progId.Text);
+    Caption = zelk::com::ToQString(progId.Get());
     ClsId = ClsidToStr(classId);
 }
 
 BSTR StrToBSTR(const QString& S) {
-    BSTR text = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(S.constData()),
-                                  static_cast<UINT>(S.size()));
-    if (!text)
-        throw std::bad_alloc();
-    return text;
+    return zelk::com::BStrFromQString(S);
 }
 
 void EnumStringToStrings(IEnumString* Enum, QStringList& Strings) {

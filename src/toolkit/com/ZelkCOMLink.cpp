@@ -13,7 +13,7 @@ namespace {
 
 void RegisterZelkCOMLink() {
     auto entry = std::make_unique<TIFRegisterClass>();
-    entry->Connectiontype = coCOM;
+    entry->Connectiontype = tZelkConnectionType::coCOM;
     entry->IFCreateServerBrowser = []() -> ComPtr<IZelkServerBrowser> {
         return TZelkCOMServerBrowser::Create(nullptr);
     };

@@ -1,10 +1,13 @@
 #include "ZelkCOMServerBrowser.h"
 
+#include "ScopeExit.h"
 #include "ZelkCOMHelpers.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
+
+using enum ZelkEnums::tZelkServerKind;
 
 namespace {
 
@@ -20,31 +23,26 @@ constexpr std::array<std::pair<tZelkServerKind, CATID>, 8> KindCategories{{
     {svr_AE10, CATID_OPCAEServer10},
 }};
 
-// Owns one task-memory string returned by a server.
-struct TTaskString {
-    LPOLESTR Text = nullptr;
-    TTaskString() = default;
-    TTaskString(const TTaskString&) = delete;
-    TTaskString& operator=(const TTaskString&) = delete;
-    ~TTaskString() { CoTaskMemFree(Text); }
-    // After a failed call the outputs are not the caller's: forget them unread.
-    void Abandon() noexcept { Text = nullptr; }
-    QString ToQString() const { return Text ? QString::fromUtf16(Text) : QString(); }
-};
+using zelk::com::TaskMem;
 
-HRESULT ClassDetails(IOPCServerList2* List, REFCLSID ClassId, TTaskString& ProgId,
-                     TTaskString& UserType) {
-    TTaskString versionIndependentProgId;
-    const HRESULT hr = List->GetClassDetails(ClassId, &ProgId.Text, &UserType.Text,
-                                             &versionIndependentProgId.Text);
+// After a failed call the outputs are not the caller's: forget them unread.
+void Abandon(TaskMem<OLECHAR>& Text) noexcept {
+    static_cast<void>(Text.Detach());
+}
+
+HRESULT ClassDetails(IOPCServerList2* List, REFCLSID ClassId, TaskMem<OLECHAR>& ProgId,
+                     TaskMem<OLECHAR>& UserType) {
+    TaskMem<OLECHAR> versionIndependentProgId;
+    const HRESULT hr = List->GetClassDetails(ClassId, ProgId.Put(), UserType.Put(),
+                                             versionIndependentProgId.Put());
     if (FAILED(hr))
-        versionIndependentProgId.Abandon();
+        Abandon(versionIndependentProgId);
     return hr;
 }
 
-HRESULT ClassDetails(IOPCServerList* List, REFCLSID ClassId, TTaskString& ProgId,
-                     TTaskString& UserType) {
-    return List->GetClassDetails(ClassId, &ProgId.Text, &UserType.Text);
+HRESULT ClassDetails(IOPCServerList* List, REFCLSID ClassId, TaskMem<OLECHAR>& ProgId,
+                     TaskMem<OLECHAR>& UserType) {
+    return List->GetClassDetails(ClassId, ProgId.Put(), UserType.Put());
 }
 
 // The text of a value under HKEY_CLASSES_ROOT\`Key` (an empty `ValueName`: the default
@@ -55,10 +53,7 @@ QString ReadClassesRootValue(const QString& Key, const QString& ValueName) {
     if (RegOpenKey(HKEY_CLASSES_ROOT, reinterpret_cast<LPCWSTR>(Key.utf16()), &key) !=
         ERROR_SUCCESS)
         return QString();
-    struct TCloseKey {
-        HKEY Key;
-        ~TCloseKey() { RegCloseKey(Key); }
-    } closeKey{key};
+    const zelk::rtl::ScopeExit closeKey([key] { RegCloseKey(key); });
 
     const LPCWSTR valueName =
         ValueName.isEmpty() ? nullptr : reinterpret_cast<LPCWSTR>(ValueName.utf16());
@@ -104,13 +99,10 @@ void TZelkCOMServerBrowser::Execute(tZelkServerSet Servertype, const QString& Co
     if (Servertype.IsEmpty())
         return;
     FOnAddServer = AddServerEvent;
-    struct TReleaseLists {
-        TZelkCOMServerBrowser& Browser;
-        ~TReleaseLists() {
-            Browser.FServerList2.Reset();
-            Browser.FServerList.Reset();
-        }
-    } releaseLists{*this};
+    const zelk::rtl::ScopeExit releaseLists([this] {
+        FServerList2.Reset();
+        FServerList.Reset();
+    });
 
     ComPtr<IUnknown> enumerator;
     if (Computer.isEmpty()) {
@@ -137,7 +129,7 @@ void TZelkCOMServerBrowser::Execute(tZelkServerSet Servertype, const QString& Co
                 QStringLiteral("Error: interface IOPCServerList not found"));
     }
 
-    if ((Options & WithTypes) != 0 || !enumerator) {
+    if ((Options & BrowseWithTypes) != 0 || !enumerator) {
         for (const auto& [kind, category] : KindCategories)
             if (Servertype.Contains(kind))
                 BrowseKind(kind);
@@ -181,14 +173,15 @@ void TZelkCOMServerBrowser::BrowseServerList(TList* List, const std::vector<CATI
         for (ULONG i = 0; i < fetched; ++i) {
             // One server that cannot be reported does not hide the others.
             try {
-                TTaskString progId;
-                TTaskString userType;
+                TaskMem<OLECHAR> progId;
+                TaskMem<OLECHAR> userType;
                 if (FAILED(ClassDetails(List, batch[i], progId, userType))) {
-                    progId.Abandon();
-                    userType.Abandon();
+                    Abandon(progId);
+                    Abandon(userType);
                     continue;
                 }
-                Report(userType.ToQString(), progId.ToQString(), batch[i], Kind);
+                Report(zelk::com::ToQString(userType.Get()), zelk::com::ToQString(progId.Get()),
+                       batch[i], Kind);
             } catch (...) {
             }
         }
@@ -211,9 +204,9 @@ void TZelkCOMServerBrowser::BrowseCategoryManager(REFCATID Category, tZelkServer
     while (classes->Next(1, &classId, &fetched) == S_OK) {
         const QString caption =
             ReadClassesRootValue(QStringLiteral("CLSID\\") + GuidKeyText(classId), QString());
-        TTaskString progId;
-        OleCheck(ProgIDFromCLSID(classId, &progId.Text));
-        Report(caption, progId.ToQString(), classId, Kind);
+        TaskMem<OLECHAR> progId;
+        OleCheck(ProgIDFromCLSID(classId, progId.Put()));
+        Report(caption, zelk::com::ToQString(progId.Get()), classId, Kind);
     }
 }
 

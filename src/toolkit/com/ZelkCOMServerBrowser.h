@@ -15,9 +15,6 @@ class TZelkCOMServerBrowser : public TZelkIntfComponent<TZelkCOMServerBrowser, I
 public:
     explicit TZelkCOMServerBrowser(TComponent* AOwner = nullptr) : TZelkIntfComponent(AOwner) {}
 
-    // The with-types bit of Options.
-    static constexpr int WithTypes = 2;
-
     // Reports every server of the kinds in `Servertype` (bits 0 to 7; svr_UA has no
     // category) on `Computer` (empty: this computer) through `AddServerEvent`, as
     // (description, ProgID, class id text, kind). With the with-types bit the kinds are

@@ -10,6 +10,8 @@
 #include <QSignalBlocker>
 #include <limits>
 
+using enum ZelkAEEnums::TZelkEventtype;
+
 namespace zelk::dialogs {
 
 int StrToInt(const QString& Text) {

@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 #include "OsHelpers.h"
+#include "ScopeExit.h"
 #include "ShowException.h"
 #include "StringLists.h"
 #include "ZelkComn.h"
@@ -18,6 +19,9 @@
 #include <QShowEvent>
 #include <QUrl>
 #include <algorithm>
+
+using enum ZelkEnums::tZelkConnectionType;
+using enum ZelkEnums::tZelkServerKind;
 
 const QString ZelkKeyFileFilter = QStringLiteral("Private Key (*.pem);;Public Certificate (*.der)");
 
@@ -497,10 +501,7 @@ bool SelectServer(TZelkClient* Client, tZelkServerSet ServerKinds, bool ShowUA, 
                   bool ShowXML, QWidget* Parent) {
     // Watched: a parent destroyed while the window is shown takes the window with it.
     const QPointer<TZelkSelectServerDlg> dialog = new TZelkSelectServerDlg(Parent);
-    struct TDestroy {
-        const QPointer<TZelkSelectServerDlg>& Dialog;
-        ~TDestroy() { delete Dialog.data(); }
-    } destroy{dialog};
+    const zelk::rtl::ScopeExit destroy([&dialog] { delete dialog.data(); });
     dialog->LoadFromClient(Client, ServerKinds, ShowUA, ShowCOM, ShowXML);
     const int result = dialog->exec();
     if (!dialog || result != QDialog::Accepted)

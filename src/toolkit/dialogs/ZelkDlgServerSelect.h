@@ -122,7 +122,7 @@ private:
     std::unique_ptr<Ui::TZelkSelectServerDlg> ui;
     std::unique_ptr<TZelkServerBrowser> OPCCOMServerBrowser;
     std::unique_ptr<TZelkServerBrowser> OPCUAServerBrowser;
-    tZelkConnectionType FProtocol = coCOM;
+    tZelkConnectionType FProtocol = tZelkConnectionType::coCOM;
     bool FPlaced = false;
 };
 

@@ -1,5 +1,6 @@
 #include "ZelkClient.h"
 
+#include "ScopeExit.h"
 #include "ShowException.h"
 #include "StringLists.h"
 #include "TextForm.h"
@@ -9,9 +10,9 @@
 #include <QFile>
 #include <QSaveFile>
 
-namespace {
+using enum ZelkEnums::tZelkConnectionType;
 
-const QString NotConnected = QStringLiteral("Not connected to server");
+namespace {
 
 // The transport parameters a component starts with, all empty.
 QStringList InitialParams() {
@@ -123,7 +124,7 @@ void TZelkClient::SetLogLevel(int Value) {
 
 int TZelkClient::LocaleId() {
     if (!FOPCClient)
-        throw EOPCException(NotConnected);
+        throw EOPCException(NotConnectedMessage);
     return FOPCClient->GetLocaleId();
 }
 
@@ -240,7 +241,7 @@ void TZelkClient::Activate() {
     FOPCClient.Reset();
     FOPCClient = CreateConnection();
     if (!FOPCClient)
-        throw Exception(QStringLiteral("please override CreateConnection"));
+        throw Exception(OverrideCreateConnectionMessage);
     FOPCClient->SetOption(QStringLiteral("LOGLEVEL"), QString::number(fLogLevel));
     FOPCClient->SetOption(QStringLiteral("USESYNC"),
                           WorkThread().fUseSync ? QStringLiteral("1") : QStringLiteral("0"));
@@ -288,10 +289,7 @@ void TZelkClient::Deactivate() {
     }
     FActive = false;
     // The connection goes whatever OnDisconnect does.
-    struct TRelease {
-        ComPtr<IZelkConnection>& Client;
-        ~TRelease() { Client.Reset(); }
-    } release{FOPCClient};
+    const zelk::rtl::ScopeExit release([this] { FOPCClient.Reset(); });
     if (OnDisconnect)
         OnDisconnect(this);
     if (failure)
@@ -336,7 +334,7 @@ void TZelkClient::DoLog(TZelkLogMsg* LogMsg) {
 }
 
 ComPtr<IZelkConnection> TZelkClient::CreateConnection() {
-    throw Exception(QStringLiteral("please override CreateConnection"));
+    throw Exception(OverrideCreateConnectionMessage);
 }
 
 void TZelkClient::DoConnected() {}
@@ -374,10 +372,7 @@ void TZelkClient::HandleMsg(TZelkMsg& Msg) {
         // the next tick in.
         if (!fTimerInWork) {
             fTimerInWork = true;
-            struct TClear {
-                bool& Flag;
-                ~TClear() { Flag = false; }
-            } clear{fTimerInWork};
+            const zelk::rtl::ScopeExit clear([this] { fTimerInWork = false; });
             HandleTimer();
         }
         break;
@@ -404,28 +399,15 @@ void TZelkClient::NotifyThenDeactivate(const std::function<void()>& Notify, cons
     // Set before the handlers run, so that they and the deactivation know a reconnection
     // follows; scheduled after, whatever they raised.
     BeginReconnecting();
-    struct TSchedule {
-        TZelkClient* Client;
-        const QString& Why;
-        ~TSchedule() {
-            try {
-                Client->ScheduleReconnect(Why);
-            } catch (...) {
-                // A log handler that fails cannot keep the component from reconnecting.
-            }
-        }
-    } schedule{this, Why};
-    // The connection ends even when the handler fails; the handler's exception wins.
-    try {
-        Notify();
-    } catch (...) {
+    const zelk::rtl::ScopeExit schedule([this, &Why] {
         try {
-            Deactivate();
+            ScheduleReconnect(Why);
         } catch (...) {
+            // A log handler that fails cannot keep the component from reconnecting.
         }
-        throw;
-    }
-    Deactivate();
+    });
+    // The connection ends even when the handler fails; the handler's exception wins.
+    zelk::rtl::RunThenClose(Notify, [this] { Deactivate(); });
 }
 
 // ---- errors ----
@@ -433,8 +415,8 @@ void TZelkClient::NotifyThenDeactivate(const std::function<void()>& Notify, cons
 bool TZelkClient::CheckConnected() {
     if (!FOPCClient) {
         // OnError sees the text, but cannot stop the exception.
-        DoError(NotConnected);
-        throw EOPCException(NotConnected);
+        DoError(NotConnectedMessage);
+        throw EOPCException(NotConnectedMessage);
     }
     if (FWrongServertype)
         throw EOPCException(QStringLiteral("Server does not support requested specification"));

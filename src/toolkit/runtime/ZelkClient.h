@@ -208,7 +208,7 @@ private:
     QString FServerCaption;
     int FConnectDelay = 0;
     int FKeepAlive = 0;
-    tZelkConnectionType FProtocol = coCOM;
+    tZelkConnectionType FProtocol = tZelkConnectionType::coCOM;
     QStringList FCParams;
     int fLogLevel = 0;
     QString FServerShutdownReason;

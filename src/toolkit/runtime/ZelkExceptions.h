@@ -5,6 +5,12 @@
 
 #include "Exceptions.h"
 
+// Messages that several toolkit classes raise in the same words.
+inline const QString NotConnectedMessage = QStringLiteral("Not connected to server");
+// A client component that cannot make a connection of its own.
+inline const QString OverrideCreateConnectionMessage =
+    QStringLiteral("please override CreateConnection");
+
 class EOPCException : public Exception {
 public:
     using Exception::Exception;

@@ -1,6 +1,7 @@
 #include "ZelkMsgQueue.h"
 
 #include "Exceptions.h"
+#include "ScopeExit.h"
 #include "ShowException.h"
 #include "Synchronize.h"
 #include "activation.h"
@@ -83,16 +84,13 @@ void TZelkMsgThread::Execute() {
         breakEvent = fBreakEvent.get();
     }
     // Destroys the event and leaves the apartment also when the body raises.
-    struct TCleanup {
-        TZelkMsgThread* Thread;
-        ~TCleanup() {
-            {
-                std::lock_guard guard(Thread->fBreakEventLock);
-                Thread->fBreakEvent.reset();
-            }
-            CoUninitialize();
+    const zelk::rtl::ScopeExit cleanup([this] {
+        {
+            std::lock_guard guard(fBreakEventLock);
+            fBreakEvent.reset();
         }
-    } cleanup{this};
+        CoUninitialize();
+    });
 
     fStart = MonotonicMs();
     fInterval = fInitInterval.load();
@@ -221,14 +219,11 @@ void TZelkHandleComponent::DrainQueue() {
     const TZelkMsgBacklog::TDrainMark drain;
     // Whatever ends this drain, a message left behind is not left waiting for a later post
     // or tick: the worker goes round again.
-    struct TWakeIfLeft {
-        TZelkHandleComponent* Owner;
-        ~TWakeIfLeft() {
-            std::lock_guard guard(Owner->fLock);
-            if (Owner->fMsgQueue && !Owner->fMsgQueue->empty() && Owner->fWorkThread)
-                Owner->fWorkThread->SetEvent();
-        }
-    } wakeIfLeft{this};
+    const zelk::rtl::ScopeExit wakeIfLeft([this] {
+        std::lock_guard guard(fLock);
+        if (fMsgQueue && !fMsgQueue->empty() && fWorkThread)
+            fWorkThread->SetEvent();
+    });
     for (;;) {
         std::unique_ptr<TZelkMsg> message;
         {

@@ -1,6 +1,10 @@
 #include "ZelkServerList.h"
 
 #include "Exceptions.h"
+#include "ScopeExit.h"
+
+using enum ZelkEnums::tZelkConnectionType;
+using enum ZelkEnums::tZelkServerKind;
 
 TZelkServerBrowser::TZelkServerBrowser(TComponent* AOwner) : TComponent(AOwner) {}
 
@@ -43,13 +47,10 @@ TZelkServerBrowser::SetItems(int Index, std::unique_ptr<TZelkServerItem> Value) 
 
 void TZelkServerBrowser::Execute(bool WithTypes) {
     FBrowser = CreateServerBrowser(FConnection);
-    struct TRelease {
-        ComPtr<IZelkServerBrowser>& Browser;
-        ~TRelease() { Browser.Reset(); }
-    } release{FBrowser};
+    const zelk::rtl::ScopeExit release([this] { FBrowser.Reset(); });
     Clear();
     FBrowser->Execute(
-        FServertype, FComputerName, FProxy, WithTypes ? 2 : 0,
+        FServertype, FComputerName, FProxy, WithTypes ? BrowseWithTypes : 0,
         [this](const QString& Caption, const QString& Name, const QString& ClsId,
                tZelkServerSet ServerType) { AddServer(Caption, Name, ClsId, ServerType); });
 }

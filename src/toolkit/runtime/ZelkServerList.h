@@ -14,9 +14,11 @@
 #include <vector>
 
 // The server kinds as flags (member i = 1 << i), for the text form of a published set.
+// The names are the stored ones; scoped, so that no `using` puts a flag value where a
+// server kind is meant.
 namespace ZelkServerKindFlags {
 Q_NAMESPACE
-enum tZelkServerKindFlag : std::uint32_t {
+enum class tZelkServerKindFlag : std::uint32_t {
     svr_DA10 = 1u << ZelkEnums::svr_DA10,
     svr_DA20 = 1u << ZelkEnums::svr_DA20,
     svr_DA30 = 1u << ZelkEnums::svr_DA30,
@@ -123,9 +125,10 @@ private:
     TZelkServerItem* ItemByClsId(const QString& ClsId) const;
 
     std::vector<std::unique_ptr<TZelkServerItem>> FServerList;
-    tZelkServerSet FServertype{svr_DA10, svr_DA20, svr_DA30};
+    tZelkServerSet FServertype{tZelkServerKind::svr_DA10, tZelkServerKind::svr_DA20,
+                               tZelkServerKind::svr_DA30};
     QString FComputerName;
-    tZelkConnectionType FConnection = coCOM;
+    tZelkConnectionType FConnection = tZelkConnectionType::coCOM;
     // Held only while Execute runs.
     ComPtr<IZelkServerBrowser> FBrowser;
     QString FProxy;

@@ -64,9 +64,13 @@ protected:
     ~IZelkServerBrowser() = default;
 };
 
+// The with-types bit of IZelkServerBrowser::Execute's Options: each server's kinds are
+// asked one by one and every report names its kind.
+inline constexpr int BrowseWithTypes = 2;
+
 // One transport's registration: its kind and its factories.
 struct TIFRegisterClass {
-    tZelkConnectionType Connectiontype = coCOM;
+    tZelkConnectionType Connectiontype = tZelkConnectionType::coCOM;
     std::function<ComPtr<IZelkServerBrowser>()> IFCreateServerBrowser;
     std::function<ComPtr<IZelkGroup>(IZelkConnection* Owner)> IFCreateGroup;
     std::function<ComPtr<IZelkBrowser>(IZelkDAConnection* Connection)> IFCreateBrowser;

@@ -2,6 +2,8 @@
 
 #include <array>
 
+using enum ZelkEnums::tZelkConnectionType;
+
 void TZelkLogMsg::Assign(const TPersistent* Source) {
     if (auto* log = dynamic_cast<const TZelkLogMsg*>(Source)) {
         LogTime = log->LogTime;

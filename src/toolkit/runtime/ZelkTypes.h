@@ -35,10 +35,10 @@ enum tZelkServerKind : std::uint8_t {
 Q_ENUM_NS(tZelkServerKind)
 } // namespace ZelkEnums
 
+// The type names are global, the enumerators are not: write tZelkConnectionType::coCOM,
+// or `using enum` in the source file that needs them unqualified.
 using ZelkEnums::tZelkConnectionType;
 using ZelkEnums::tZelkServerKind;
-using enum ZelkEnums::tZelkConnectionType;
-using enum ZelkEnums::tZelkServerKind;
 
 using tZelkServerSet = TEnumSet<tZelkServerKind>;
 

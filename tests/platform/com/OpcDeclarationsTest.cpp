@@ -82,37 +82,6 @@ TEST(OpcDeclarations, InterfaceIdentitiesAreTheStandardOnes) {
             EXPECT_FALSE(identities[i] == identities[j]) << i << " equals " << j;
 }
 
-TEST(OpcDeclarations, RecordsKeepTheStandardFieldOrder) {
-    static_assert(offsetof(ONEVENTSTRUCT, wChangeMask) == 0);
-    static_assert(offsetof(ONEVENTSTRUCT, wNewState) == 2);
-    static_assert(offsetof(ONEVENTSTRUCT, szSource) < offsetof(ONEVENTSTRUCT, ftTime));
-    static_assert(offsetof(ONEVENTSTRUCT, ftTime) < offsetof(ONEVENTSTRUCT, szMessage));
-    static_assert(offsetof(ONEVENTSTRUCT, szMessage) < offsetof(ONEVENTSTRUCT, dwEventType));
-    static_assert(offsetof(ONEVENTSTRUCT, dwSeverity) < offsetof(ONEVENTSTRUCT, szConditionName));
-    static_assert(offsetof(ONEVENTSTRUCT, szSubconditionName) < offsetof(ONEVENTSTRUCT, wQuality));
-    static_assert(offsetof(ONEVENTSTRUCT, wReserved) == offsetof(ONEVENTSTRUCT, wQuality) + 2);
-    static_assert(offsetof(ONEVENTSTRUCT, bAckRequired) < offsetof(ONEVENTSTRUCT, ftActiveTime));
-    static_assert(offsetof(ONEVENTSTRUCT, dwNumEventAttrs) ==
-                  offsetof(ONEVENTSTRUCT, dwCookie) + 4);
-    static_assert(offsetof(ONEVENTSTRUCT, pEventAttributes) < offsetof(ONEVENTSTRUCT, szActorID));
-    static_assert(std::is_same_v<decltype(ONEVENTSTRUCT::wChangeMask), WORD>);
-    static_assert(std::is_same_v<decltype(ONEVENTSTRUCT::bAckRequired), BOOL>);
-    static_assert(std::is_same_v<decltype(ONEVENTSTRUCT::pEventAttributes), VARIANT*>);
-    static_assert(sizeof(OPCEVENTSERVERSTATE) == 4);
-    static_assert(offsetof(OPCEVENTSERVERSTATUS, dwServerState) == 24);
-    static_assert(offsetof(OPCEVENTSERVERSTATUS, wReserved) == 34);
-    static_assert(offsetof(OPCCONDITIONSTATE, wReserved1) == 2);
-    static_assert(offsetof(OPCCONDITIONSTATE, dwASCSeverity) <
-                  offsetof(OPCCONDITIONSTATE, szASCDescription));
-    static_assert(offsetof(OPCCONDITIONSTATE, ftCondLastInactive) <
-                  offsetof(OPCCONDITIONSTATE, szAcknowledgerID));
-    static_assert(offsetof(OPCCONDITIONSTATE, pdwSCSeverities) <
-                  offsetof(OPCCONDITIONSTATE, pszSCDescriptions));
-    static_assert(offsetof(OPCCONDITIONSTATE, pEventAttributes) <
-                  offsetof(OPCCONDITIONSTATE, pErrors));
-    SUCCEED();
-}
-
 TEST(OpcDeclarations, MethodsSitInTheStandardVtableSlots) {
     // Slots 0-2 are IUnknown's.
     EXPECT_EQ(VtableSlot(&IOPCCommon::SetLocaleID), 3);

@@ -1,7 +1,6 @@
 #include "TextForm.h"
 #include "TextFormTestTypes.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -79,7 +78,6 @@ bool ReadsCleanly(const QByteArray& text, TSampleComponent& target) {
 } // namespace
 
 TEST(TextFormFuzz, RandomAndMutatedInputEitherReadsOrRaisesReadError) {
-    const auto start = std::chrono::steady_clock::now();
     std::mt19937 random(20240611);
     TSampleComponent reused;
     ASSERT_TRUE(ReadsCleanly(ValidText, reused));
@@ -105,5 +103,4 @@ TEST(TextFormFuzz, RandomAndMutatedInputEitherReadsOrRaisesReadError) {
         ReadsCleanly(text, reused);
     }
     EXPECT_GT(successes, 0); // the mutations also reach the applying stage
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }

@@ -8,8 +8,6 @@
 #include <memory>
 #include <vector>
 
-using namespace std::chrono_literals;
-
 namespace {
 
 // A body that synchronizes several times, like the worker's dispatch.
@@ -106,12 +104,11 @@ TEST(Thread, WaitForOnTheUiThreadServesTheBodysSynchronizedCalls) {
     worker.reset();
 }
 
-TEST(Thread, DestroyingAWorkerBlockedOnItsEventReturnsPromptly) {
+TEST(Thread, DestroyingAWorkerBlockedOnItsEventWakesIt) {
+    // Blocked for all but ever: destruction that did not wake it would hang the test.
     auto worker = std::make_unique<TWorkerLike>(TEvent::Infinite - 1);
     EXPECT_TRUE(zelk::test::WaitUntil([&] { return worker->Waits.load() >= 1; }));
-    const auto start = std::chrono::steady_clock::now();
     worker.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 
     // A worker whose wait time runs out goes round again.
     auto ticking = std::make_unique<TWorkerLike>(1);

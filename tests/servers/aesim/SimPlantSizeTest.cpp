@@ -111,7 +111,7 @@ TEST(SimPlantSize, LargePlantIsServedWhole) {
     const QString condition =
         plant.Conditions[static_cast<std::size_t>(source.Conditions[0].Definition)].Name;
     ASSERT_TRUE(rig.Sim->Activate(source.Name, condition));
-    const std::vector<TSrvEvent> events = rig.Sink->Take();
+    const std::vector<TRecordedEvent> events = rig.Sink->Take();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].Source, source.Name);
 

@@ -17,10 +17,10 @@ const QString Lic201 = S("Plant1.TankFarm.LIC201");
 const QString PvLevel = S("PVLEVEL");
 
 // The one event the last change delivered.
-TSrvEvent OnlyEvent(TSrvEventSink& sink) {
-    std::vector<TSrvEvent> events = sink.Take();
+TRecordedEvent OnlyEvent(TRecordingEventSink& sink) {
+    std::vector<TRecordedEvent> events = sink.Take();
     EXPECT_EQ(events.size(), 1u);
-    return events.empty() ? TSrvEvent() : events.front();
+    return events.empty() ? TRecordedEvent() : events.front();
 }
 
 } // namespace
@@ -34,7 +34,7 @@ TEST(SimServerAck, NotificationSequenceOfOneAlarm) {
 
     // Activation: a new cookie, the active time is the event's time.
     ASSERT_TRUE(rig.Sim->Activate(Lic201, PvLevel, S("HI")));
-    const TSrvEvent activation = OnlyEvent(*rig.Sink);
+    const TRecordedEvent activation = OnlyEvent(*rig.Sink);
     EXPECT_EQ(activation.ChangeMask, OPC_CHANGE_ACTIVE_STATE | OPC_CHANGE_SEVERITY |
                                          OPC_CHANGE_SUBCONDITION | OPC_CHANGE_MESSAGE);
     EXPECT_EQ(activation.NewState, enabled | active);
@@ -52,7 +52,7 @@ TEST(SimServerAck, NotificationSequenceOfOneAlarm) {
 
     // A worse sub-condition: a new active time, the same cookie.
     ASSERT_TRUE(rig.Sim->ChangeSubCondition(Lic201, PvLevel, S("HI HI")));
-    const TSrvEvent worse = OnlyEvent(*rig.Sink);
+    const TRecordedEvent worse = OnlyEvent(*rig.Sink);
     EXPECT_EQ(worse.ChangeMask, OPC_CHANGE_SEVERITY | OPC_CHANGE_SUBCONDITION | OPC_CHANGE_MESSAGE);
     EXPECT_EQ(worse.NewState, enabled | active);
     EXPECT_EQ(worse.SubCondition, S("HI HI"));
@@ -67,7 +67,7 @@ TEST(SimServerAck, NotificationSequenceOfOneAlarm) {
                      worse.ActiveTime, worse.Cookie, &item),
               S_OK);
     EXPECT_EQ(item, S_OK);
-    const TSrvEvent ack = OnlyEvent(*rig.Sink);
+    const TRecordedEvent ack = OnlyEvent(*rig.Sink);
     EXPECT_EQ(ack.ChangeMask, OPC_CHANGE_ACK_STATE | OPC_CHANGE_ATTRIBUTE) << "ACK COMMENT set";
     EXPECT_EQ(ack.NewState, enabled | active | acked);
     EXPECT_EQ(ack.Actor, S("OPERATOR7"));
@@ -78,7 +78,7 @@ TEST(SimServerAck, NotificationSequenceOfOneAlarm) {
 
     // Return to normal: inactive and acknowledged is the condition's last report.
     ASSERT_TRUE(rig.Sim->ReturnToNormal(Lic201, PvLevel));
-    const TSrvEvent normal = OnlyEvent(*rig.Sink);
+    const TRecordedEvent normal = OnlyEvent(*rig.Sink);
     EXPECT_EQ(normal.ChangeMask, OPC_CHANGE_ACTIVE_STATE | OPC_CHANGE_MESSAGE);
     EXPECT_EQ(normal.NewState, enabled | acked);
     EXPECT_FALSE(normal.AckRequired);
@@ -93,7 +93,7 @@ TEST(SimServerAck, NotificationSequenceOfOneAlarm) {
 
     // A second activation that returns to normal before anyone acknowledged it.
     ASSERT_TRUE(rig.Sim->Activate(Lic201, PvLevel, S("LO")));
-    const TSrvEvent second = OnlyEvent(*rig.Sink);
+    const TRecordedEvent second = OnlyEvent(*rig.Sink);
     EXPECT_NE(second.Cookie, activation.Cookie) << "cookies are unique per activation";
     EXPECT_NE(second.Cookie, 0u);
     EXPECT_EQ(second.ChangeMask, OPC_CHANGE_ACTIVE_STATE | OPC_CHANGE_SEVERITY |
@@ -101,13 +101,13 @@ TEST(SimServerAck, NotificationSequenceOfOneAlarm) {
                                      OPC_CHANGE_ATTRIBUTE)
         << "the ACK COMMENT of the earlier activation is cleared";
     ASSERT_TRUE(rig.Sim->ReturnToNormal(Lic201, PvLevel));
-    const TSrvEvent unackedNormal = OnlyEvent(*rig.Sink);
+    const TRecordedEvent unackedNormal = OnlyEvent(*rig.Sink);
     EXPECT_EQ(unackedNormal.NewState, enabled);
     EXPECT_TRUE(unackedNormal.AckRequired);
     EXPECT_EQ(AckOne(rig.Server.Get(), S("OPERATOR1"), S(""), Lic201, PvLevel, second.ActiveTime,
                      second.Cookie, &item),
               S_OK);
-    const TSrvEvent lastAck = OnlyEvent(*rig.Sink);
+    const TRecordedEvent lastAck = OnlyEvent(*rig.Sink);
     EXPECT_EQ(lastAck.ChangeMask, OPC_CHANGE_ACK_STATE);
     EXPECT_EQ(lastAck.NewState, enabled | acked);
     EXPECT_EQ(lastAck.Actor, S("OPERATOR1"));
@@ -119,13 +119,13 @@ TEST(SimServerAck, SimpleAndTrackingEventsCarryNoConditionState) {
     ASSERT_TRUE(rig.Sim->FireSimpleEvent(S("Plant1.PLC1"), CatSystemMessage, S("Hello"), 150));
     ASSERT_TRUE(rig.Sim->FireTrackingEvent(Lic201, S("OPERATOR1"), S("SP 50 to 55"), 50, 55));
     EXPECT_FALSE(rig.Sim->FireSimpleEvent(S("Plant1.PLC1"), CatLevel, S("not simple"), 150));
-    const std::vector<TSrvEvent> events = rig.Sink->Take();
+    const std::vector<TRecordedEvent> events = rig.Sink->Take();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].EventType, OPC_SIMPLE_EVENT);
     EXPECT_EQ(events[0].Category, CatSystemMessage);
     EXPECT_EQ(events[1].EventType, OPC_TRACKING_EVENT);
     EXPECT_EQ(events[1].Actor, S("OPERATOR1"));
-    for (const TSrvEvent& event : events) {
+    for (const TRecordedEvent& event : events) {
         EXPECT_EQ(event.ChangeMask, 0);
         EXPECT_EQ(event.NewState, 0);
         EXPECT_TRUE(event.Condition.isEmpty());

@@ -91,7 +91,7 @@ TEST(SimServerCommon, StatusTimesAndVersion) {
 
     rig.Sim->AdvanceClock(1500);
     ASSERT_TRUE(rig.Sim->Activate(Lic201, S("PVLEVEL")));
-    const std::vector<TSrvEvent> events = rig.Sink->Take();
+    const std::vector<TRecordedEvent> events = rig.Sink->Take();
     ASSERT_EQ(events.size(), 1u);
     ASSERT_EQ(Status(rig.Server.Get(), status), S_OK);
     EXPECT_EQ(Ticks(status.ftLastUpdateTime), Ticks(events[0].Time));
@@ -180,7 +180,7 @@ TEST(SimServerCommon, CapabilitiesOfFurtherClasses) {
               S_OK);
     EXPECT_EQ(newServer->QueryInterface(IID_IOPCBrowse, probe.PutVoid()), S_OK);
     probe.Reset();
-    ComPtr<TSrvEventSink> sink = TSrvEventSink::Create();
+    ComPtr<TRecordingEventSink> sink = TRecordingEventSink::Create();
     ComPtr<IOPCEventSubscriptionMgt> subscription = standard.Subscribe(newServer.Get(), sink.Get());
     ASSERT_TRUE(subscription);
     EXPECT_EQ(subscription->Refresh(1), E_NOTIMPL);

@@ -169,13 +169,13 @@ TEST(SimServerEnable, AreaAboveASourceDisablesIt) {
     EXPECT_FALSE(sim.SourceEnabled(Lic201));
     EXPECT_TRUE(sim.SourceEnabled(Tic301));
     // One ENABLE_STATE report per condition of the area; the active one also goes inactive.
-    const std::vector<TSrvEvent> disabled = rig.Sink->Take();
+    const std::vector<TRecordedEvent> disabled = rig.Sink->Take();
     int conditionsInArea = 0;
     for (const TSimSourceDef& source : sim.Plant().Sources)
         if (source.Area.startsWith(S("Plant1.TankFarm")))
             conditionsInArea += static_cast<int>(source.Conditions.size());
     EXPECT_EQ(static_cast<int>(disabled.size()), conditionsInArea);
-    for (const TSrvEvent& event : disabled) {
+    for (const TRecordedEvent& event : disabled) {
         EXPECT_TRUE(event.ChangeMask & OPC_CHANGE_ENABLE_STATE);
         EXPECT_EQ(event.NewState & OPC_CONDITION_ENABLED, 0);
         if (event.Source == Li101) {
@@ -192,7 +192,7 @@ TEST(SimServerEnable, AreaAboveASourceDisablesIt) {
     rig.Sink->Take();
     ASSERT_EQ(rig.Subscription->Refresh(1), S_OK);
     sim.Pump();
-    std::vector<TSrvEvent> refreshed = rig.Sink->Take();
+    std::vector<TRecordedEvent> refreshed = rig.Sink->Take();
     ASSERT_EQ(refreshed.size(), 1u);
     EXPECT_EQ(refreshed[0].Source, Tic301);
     EXPECT_TRUE(refreshed[0].Refresh);
@@ -211,11 +211,11 @@ TEST(SimServerEnable, AreaAboveASourceDisablesIt) {
     // Enabling the area brings the conditions back, evaluated against their values now.
     ASSERT_EQ(ChangeEnabled(rig.Server.Get(), true, true, {S("Plant1.TankFarm")}), S_OK);
     EXPECT_TRUE(sim.SourceEnabled(Lic201));
-    const std::vector<TSrvEvent> enabled = rig.Sink->Take();
+    const std::vector<TRecordedEvent> enabled = rig.Sink->Take();
     // 80 % is above the HI limit and 30 above the set point: both alarms of LIC201.
     EXPECT_EQ(static_cast<int>(enabled.size()), conditionsInArea + 2);
     QStringList alarms;
-    for (const TSrvEvent& event : enabled) {
+    for (const TRecordedEvent& event : enabled) {
         if (event.ChangeMask & OPC_CHANGE_ENABLE_STATE) {
             EXPECT_EQ(event.NewState, OPC_CONDITION_ENABLED | OPC_CONDITION_ACKED);
         } else {

@@ -6,43 +6,6 @@
 
 namespace zelk::aesim::servertest {
 
-HRESULT TSrvEventSink::OnEvent(OPCHANDLE hClientSubscription, BOOL bRefresh, BOOL, DWORD dwCount,
-                               ONEVENTSTRUCT* pEvents) {
-    std::lock_guard lock(FLock);
-    for (DWORD i = 0; i < dwCount; ++i) {
-        const ONEVENTSTRUCT& e = pEvents[i];
-        TSrvEvent event;
-        event.ClientHandle = hClientSubscription;
-        event.Refresh = bRefresh;
-        event.ChangeMask = e.wChangeMask;
-        event.NewState = e.wNewState;
-        event.Source = zelk::com::ToQString(e.szSource);
-        event.Message = zelk::com::ToQString(e.szMessage);
-        event.Condition = zelk::com::ToQString(e.szConditionName);
-        event.SubCondition = zelk::com::ToQString(e.szSubconditionName);
-        event.Actor = zelk::com::ToQString(e.szActorID);
-        event.Time = e.ftTime;
-        event.ActiveTime = e.ftActiveTime;
-        event.EventType = e.dwEventType;
-        event.Category = e.dwEventCategory;
-        event.Severity = e.dwSeverity;
-        event.AckRequired = e.bAckRequired;
-        event.Cookie = e.dwCookie;
-        FEvents.push_back(event);
-    }
-    return S_OK;
-}
-
-std::vector<TSrvEvent> TSrvEventSink::Events() const {
-    std::lock_guard lock(FLock);
-    return FEvents;
-}
-
-std::vector<TSrvEvent> TSrvEventSink::Take() {
-    std::lock_guard lock(FLock);
-    return std::exchange(FEvents, {});
-}
-
 HRESULT TSrvShutdownSink::ShutdownRequest(LPCWSTR szReason) {
     std::lock_guard lock(FLock);
     FReasons.append(zelk::com::ToQString(szReason));
@@ -55,7 +18,7 @@ QStringList TSrvShutdownSink::Reasons() const {
 }
 
 TSrvRig::TSrvRig(const TSimClassOptions& options)
-    : Sim(options), Server(Connect()), Sink(TSrvEventSink::Create()),
+    : Sim(options), Server(Connect()), Sink(TRecordingEventSink::Create()),
       Subscription(Subscribe(Server.Get(), Sink.Get())) {}
 
 TSrvRig::~TSrvRig() = default;
@@ -70,7 +33,7 @@ ComPtr<IOPCEventServer> TSrvRig::Connect() const {
 }
 
 ComPtr<IOPCEventSubscriptionMgt> TSrvRig::Subscribe(IOPCEventServer* server,
-                                                    TSrvEventSink* sink) const {
+                                                    TRecordingEventSink* sink) const {
     ComPtr<IUnknown> unknown;
     DWORD revisedBufferTime = 0;
     DWORD revisedMaxSize = 0;

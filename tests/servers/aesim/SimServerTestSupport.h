@@ -1,9 +1,10 @@
 #pragma once
 
-// Helpers of the server suites: a leak check, sinks that keep copies of what the server
-// sends, and a rig that registers a simulator with a manual clock and connects to it
+// Helpers of the server suites: a leak check, a shutdown sink that keeps the reasons the
+// server sends, and a rig that registers a simulator with a manual clock and connects to it
 // through COM as a client does.
 
+#include "RecordingEventSink.h"
 #include "ZelkAESim.h"
 #include "activation.h"
 #include "comobject.h"
@@ -43,39 +44,8 @@ inline QString S(const char* text) {
     return QString::fromUtf8(text);
 }
 
-// One received notification, copied during the sink call.
-struct TSrvEvent {
-    DWORD ClientHandle = 0;
-    BOOL Refresh = FALSE;
-    WORD ChangeMask = 0;
-    WORD NewState = 0;
-    QString Source;
-    QString Message;
-    QString Condition;
-    QString SubCondition;
-    QString Actor;
-    FILETIME Time{};
-    FILETIME ActiveTime{};
-    DWORD EventType = 0;
-    DWORD Category = 0;
-    DWORD Severity = 0;
-    BOOL AckRequired = FALSE;
-    DWORD Cookie = 0;
-};
-
-class TSrvEventSink : public zelk::com::ComObject<TSrvEventSink, IOPCEventSink> {
-public:
-    HRESULT STDMETHODCALLTYPE OnEvent(OPCHANDLE hClientSubscription, BOOL bRefresh,
-                                      BOOL bLastRefresh, DWORD dwCount,
-                                      ONEVENTSTRUCT* pEvents) override;
-    std::vector<TSrvEvent> Events() const;
-    // The events received since the last Take.
-    std::vector<TSrvEvent> Take();
-
-private:
-    mutable std::mutex FLock;
-    std::vector<TSrvEvent> FEvents;
-};
+using zelk::test::TRecordedEvent;
+using zelk::test::TRecordingEventSink;
 
 class TSrvShutdownSink : public zelk::com::ComObject<TSrvShutdownSink, IOPCShutdown> {
 public:
@@ -98,11 +68,12 @@ public:
     ComPtr<IOPCEventServer> Connect() const;
     // An active subscription of `server` with buffer time 0 and no size limit, with
     // `sink` advised on it.
-    ComPtr<IOPCEventSubscriptionMgt> Subscribe(IOPCEventServer* server, TSrvEventSink* sink) const;
+    ComPtr<IOPCEventSubscriptionMgt> Subscribe(IOPCEventServer* server,
+                                               TRecordingEventSink* sink) const;
 
     TScopedAESimulator Sim;
     ComPtr<IOPCEventServer> Server;
-    ComPtr<TSrvEventSink> Sink;
+    ComPtr<TRecordingEventSink> Sink;
     ComPtr<IOPCEventSubscriptionMgt> Subscription;
 };
 

@@ -13,7 +13,7 @@ QString Src(int i) {
     return QStringLiteral("Plant2.FIC%1").arg(300 + i);
 }
 
-std::vector<QStringList> CallSources(const TSubSink& sink) {
+std::vector<QStringList> CallSources(const TRecordingEventSink& sink) {
     std::vector<QStringList> calls;
     for (const auto& call : sink.Calls())
         calls.push_back(call.Sources());
@@ -117,7 +117,7 @@ TEST(SimSubscriptionDelivery, RecordsCarryTheNotificationAndNoNullText) {
     const auto calls = rig.Sink->Calls();
     ASSERT_EQ(calls.size(), 1u);
     ASSERT_EQ(calls[0].Count, 2u);
-    const TSubEvent& e = calls[0].Events[0];
+    const TRecordedEvent& e = calls[0].Events[0];
     EXPECT_EQ(e.Source, QStringLiteral("Plant1.TankFarm.LIC201"));
     EXPECT_EQ(e.Message, QStringLiteral("Level high"));
     EXPECT_EQ(e.ChangeMask, OPC_CHANGE_ACTIVE_STATE | OPC_CHANGE_SEVERITY);
@@ -129,7 +129,7 @@ TEST(SimSubscriptionDelivery, RecordsCarryTheNotificationAndNoNullText) {
     EXPECT_EQ(e.Category, kLevel);
     EXPECT_EQ(e.Severity, 700u);
     EXPECT_EQ(e.Condition, QStringLiteral("PVLEVEL"));
-    EXPECT_EQ(e.Subcondition, QStringLiteral("HI"));
+    EXPECT_EQ(e.SubCondition, QStringLiteral("HI"));
     EXPECT_EQ(e.Quality, OPC_QUALITY_GOOD);
     EXPECT_EQ(e.AckRequired, TRUE);
     EXPECT_EQ(e.Cookie, 77u);
@@ -152,7 +152,7 @@ TEST(SimSubscriptionDelivery, ASecondSinkIsRefused) {
     EXPECT_EQ(container->FindConnectionPoint(IID_IOPCShutdown, shutdown.Put()),
               CONNECT_E_NOCONNECTION);
 
-    auto second = TSubSink::Create();
+    auto second = TRecordingEventSink::Create();
     DWORD cookie = 0;
     EXPECT_EQ(point->Advise(second->GetUnknown(), &cookie), CONNECT_E_ADVISELIMIT);
     // Once the first has gone, another may come.
@@ -200,7 +200,7 @@ TEST(SimSubscriptionDelivery, ASinkMayCallBackIntoItsSubscription) {
     ASSERT_EQ(rig.Advise(), S_OK);
     IOPCEventSubscriptionMgt* mgt = rig.Mgt.Get(); // not counted: the rig holds it
     int calls = 0;
-    rig.Sink->OnCall = [&](const TSubCall&) {
+    rig.Sink->OnCall = [&](const TRecordedCall&) {
         ++calls;
         BOOL active = TRUE;
         DWORD revisedBufferTime = 0;
@@ -223,7 +223,7 @@ TEST(SimSubscriptionDelivery, ASinkMayCallBackIntoItsSubscription) {
 
     // A sink that deactivates its subscription stops what is still queued.
     rig.Sink->Clear();
-    rig.Sink->OnCall = [&](const TSubCall&) {
+    rig.Sink->OnCall = [&](const TRecordedCall&) {
         BOOL inactive = FALSE;
         DWORD revised = 0;
         mgt->SetState(&inactive, nullptr, nullptr, 1, &revised, &revised);
@@ -243,7 +243,7 @@ TEST(SimSubscriptionDelivery, PumpsFromTwoThreadsNeverOverlapAndKeepTheOrder) {
     // Another thread pumps while a call is in the sink: it leaves the work to the running
     // Pump instead of making a second call at the same time.
     bool pumpedMeanwhile = false;
-    rig.Sink->OnCall = [&](const TSubCall&) {
+    rig.Sink->OnCall = [&](const TRecordedCall&) {
         if (!std::exchange(pumpedMeanwhile, true))
             std::thread([&] { rig.Pump(1); }).join();
     };
@@ -291,8 +291,8 @@ TEST(SimSubscriptionDelivery, DisconnectReleasesASinkThatHoldsItsSubscription) {
     {
         // Like a client's sink: it holds the subscription while the point holds the sink,
         // and nothing else holds either.
-        auto sink = TSubSink::Create();
-        sink->OnCall = [held = rig.Mgt](const TSubCall&) {};
+        auto sink = TRecordingEventSink::Create();
+        sink->OnCall = [held = rig.Mgt](const TRecordedCall&) {};
         ComPtr<IConnectionPointContainer> container;
         ASSERT_EQ(rig.Mgt->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()),
                   S_OK);

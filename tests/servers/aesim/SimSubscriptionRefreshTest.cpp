@@ -29,7 +29,7 @@ struct TFlags {
     bool operator==(const TFlags&) const = default;
 };
 
-std::vector<TFlags> Flags(const TSubSink& sink) {
+std::vector<TFlags> Flags(const TRecordingEventSink& sink) {
     std::vector<TFlags> flags;
     for (const auto& call : sink.Calls())
         flags.push_back({call.Count, call.Refresh, call.LastRefresh});
@@ -93,7 +93,7 @@ TEST(SimSubscriptionRefresh, BusyWhileOneRunsUntilItsLastCallReturned) {
 
     std::vector<HRESULT> fromSink;
     IOPCEventSubscriptionMgt* mgt = rig.Mgt.Get(); // not counted: the rig holds it
-    rig.Sink->OnCall = [&](const TSubCall&) { fromSink.push_back(mgt->Refresh(rig.Cookie)); };
+    rig.Sink->OnCall = [&](const TRecordedCall&) { fromSink.push_back(mgt->Refresh(rig.Cookie)); };
     rig.Pump(0);
     rig.Sink->OnCall = nullptr;
     EXPECT_EQ(fromSink, (std::vector<HRESULT>{OPC_E_BUSY, OPC_E_BUSY, OPC_E_BUSY}));
@@ -150,7 +150,7 @@ TEST(SimSubscriptionRefresh, CancelLeavesOneEmptyLastCall) {
     // Cancelled from the sink during the first call: the rest is replaced.
     rig.Sink->Clear();
     IOPCEventSubscriptionMgt* mgt = rig.Mgt.Get(); // not counted: the rig holds it
-    rig.Sink->OnCall = [&](const TSubCall& call) {
+    rig.Sink->OnCall = [&](const TRecordedCall& call) {
         if (call.Count == 1) {
             EXPECT_EQ(mgt->CancelRefresh(rig.Cookie), S_OK);
         }

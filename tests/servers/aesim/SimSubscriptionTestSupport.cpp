@@ -63,71 +63,7 @@ TSimAttributeValue Attr(DWORD id, const QString& text) {
     return {id, ComVariant(text)};
 }
 
-QStringList TSubCall::Sources() const {
-    QStringList sources;
-    for (const auto& e : Events)
-        sources << e.Source;
-    return sources;
-}
-
-HRESULT TSubSink::OnEvent(OPCHANDLE hClientSubscription, BOOL bRefresh, BOOL bLastRefresh,
-                          DWORD dwCount, ONEVENTSTRUCT* pEvents) {
-    if (++FInside > 1)
-        Overlapped = true;
-    TSubCall call{hClientSubscription, bRefresh, bLastRefresh, dwCount, pEvents == nullptr, {}};
-    for (DWORD i = 0; pEvents && i < dwCount; ++i) {
-        const ONEVENTSTRUCT& r = pEvents[i];
-        TSubEvent e;
-        e.NullText = !r.szSource || !r.szMessage || !r.szConditionName || !r.szSubconditionName ||
-                     !r.szActorID;
-        e.Source = zelk::com::ToQString(r.szSource);
-        e.Message = zelk::com::ToQString(r.szMessage);
-        e.Condition = zelk::com::ToQString(r.szConditionName);
-        e.Subcondition = zelk::com::ToQString(r.szSubconditionName);
-        e.Actor = zelk::com::ToQString(r.szActorID);
-        e.ChangeMask = r.wChangeMask;
-        e.NewState = r.wNewState;
-        e.Time = r.ftTime;
-        e.ActiveTime = r.ftActiveTime;
-        e.EventType = r.dwEventType;
-        e.Category = r.dwEventCategory;
-        e.Severity = r.dwSeverity;
-        e.Quality = r.wQuality;
-        e.AckRequired = r.bAckRequired;
-        e.Cookie = r.dwCookie;
-        for (DWORD k = 0; k < r.dwNumEventAttrs; ++k)
-            e.Attributes.emplace_back(r.pEventAttributes[k]);
-        call.Events.push_back(std::move(e));
-    }
-    {
-        std::lock_guard lock(FLock);
-        FCalls.push_back(call);
-    }
-    if (OnCall)
-        OnCall(call);
-    --FInside;
-    return Result.load();
-}
-
-std::vector<TSubCall> TSubSink::Calls() const {
-    std::lock_guard lock(FLock);
-    return FCalls;
-}
-
-QStringList TSubSink::Sources(bool refresh) const {
-    QStringList sources;
-    for (const auto& call : Calls())
-        if ((call.Refresh != FALSE) == refresh)
-            sources << call.Sources();
-    return sources;
-}
-
-void TSubSink::Clear() {
-    std::lock_guard lock(FLock);
-    FCalls.clear();
-}
-
-TSubRig::TSubRig() : Server(TSubFakeServer::Create()), Sink(TSubSink::Create()) {}
+TSubRig::TSubRig() : Server(TSubFakeServer::Create()), Sink(TRecordingEventSink::Create()) {}
 
 TSubRig::~TSubRig() {
     // The sink may hold the subscription (a callback capturing it): break that first.

@@ -4,6 +4,7 @@
 // catalog questions from lists the test sets, an event sink that keeps copies of what it
 // receives, and a rig that makes one subscription of the fake server with its sink.
 
+#include "RecordingEventSink.h"
 #include "SimCatalog.h"
 #include "SimFaults.h"
 #include "SimSubscription.h"
@@ -82,60 +83,9 @@ TSimNotification Note(const QString& source, DWORD category = kLevel, DWORD seve
 TSimAttributeValue Attr(DWORD id, double value);
 TSimAttributeValue Attr(DWORD id, const QString& text);
 
-// What a sink received in one record, copied during the call.
-struct TSubEvent {
-    QString Source;
-    QString Message;
-    QString Condition;
-    QString Subcondition;
-    QString Actor;
-    bool NullText = false; // any string field was a null pointer
-    WORD ChangeMask = 0;
-    WORD NewState = 0;
-    FILETIME Time{};
-    FILETIME ActiveTime{};
-    DWORD EventType = 0;
-    DWORD Category = 0;
-    DWORD Severity = 0;
-    WORD Quality = 0;
-    BOOL AckRequired = FALSE;
-    DWORD Cookie = 0;
-    std::vector<zelk::com::ComVariant> Attributes;
-};
-
-struct TSubCall {
-    DWORD ClientHandle = 0;
-    BOOL Refresh = FALSE;
-    BOOL LastRefresh = FALSE;
-    DWORD Count = 0;
-    bool NullArray = false;
-    std::vector<TSubEvent> Events;
-    QStringList Sources() const;
-};
-
-class TSubSink : public zelk::com::ComObject<TSubSink, IOPCEventSink> {
-public:
-    HRESULT STDMETHODCALLTYPE OnEvent(OPCHANDLE hClientSubscription, BOOL bRefresh,
-                                      BOOL bLastRefresh, DWORD dwCount,
-                                      ONEVENTSTRUCT* pEvents) override;
-
-    std::vector<TSubCall> Calls() const;
-    // The sources of every real-time (or every refresh) record received, in order.
-    QStringList Sources(bool refresh = false) const;
-    void Clear();
-
-    // What OnEvent answers after it has recorded the call.
-    std::atomic<HRESULT> Result{S_OK};
-    // Runs inside OnEvent after the call was recorded (a sink calling back).
-    std::function<void(const TSubCall&)> OnCall;
-    // Set when two calls were inside OnEvent at the same time.
-    std::atomic<bool> Overlapped{false};
-
-private:
-    mutable std::mutex FLock;
-    std::vector<TSubCall> FCalls;
-    std::atomic<int> FInside{0};
-};
+using zelk::test::TRecordedCall;
+using zelk::test::TRecordedEvent;
+using zelk::test::TRecordingEventSink;
 
 // One subscription of a fake server, created as the server would create it.
 class TSubRig {
@@ -162,7 +112,7 @@ public:
     ComPtr<TSubFakeServer> Server;
     ComPtr<IOPCEventSubscriptionMgt> Mgt;
     std::shared_ptr<ISimChannel> Channel;
-    ComPtr<TSubSink> Sink;
+    ComPtr<TRecordingEventSink> Sink;
     DWORD Cookie = 0;
     DWORD RevisedBufferTime = 0;
     DWORD RevisedMaxSize = 0;

@@ -21,11 +21,6 @@ LPWSTR* TaskStrings(const QStringList& texts) {
     return TaskCopy(strings);
 }
 
-LPWSTR TextPointer(const QString& text) {
-    return text.isNull() ? nullptr
-                         : const_cast<LPWSTR>(reinterpret_cast<const OLECHAR*>(text.utf16()));
-}
-
 } // namespace
 
 // ---- TFakeEventServer ----
@@ -207,61 +202,13 @@ void TFakeEventServer::ScriptPlant() {
 
 AETest::AETest() {
     auto entry = std::make_unique<TIFRegisterClass>();
-    entry->Connectiontype = coCOM;
+    entry->Connectiontype = tZelkConnectionType::coCOM;
     RegisterConnectionType(std::move(entry));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 AETest::~AETest() {
     QLocale::setDefault(FSavedLocale);
-}
-
-FILETIME UtcFileTime(int year, int month, int day, int hour, int minute, int second, int msec) {
-    SYSTEMTIME parts{};
-    parts.wYear = static_cast<WORD>(year);
-    parts.wMonth = static_cast<WORD>(month);
-    parts.wDay = static_cast<WORD>(day);
-    parts.wHour = static_cast<WORD>(hour);
-    parts.wMinute = static_cast<WORD>(minute);
-    parts.wSecond = static_cast<WORD>(second);
-    parts.wMilliseconds = static_cast<WORD>(msec);
-    FILETIME result{};
-    SystemTimeToFileTime(&parts, &result);
-    return result;
-}
-
-TNotification::~TNotification() {
-    for (VARIANT& value : Attributes)
-        VariantClear(&value);
-}
-
-void TNotification::AddAttribute(const zelk::com::ComVariant& value) {
-    VARIANT copy;
-    VariantInit(&copy);
-    VariantCopy(&copy, value.Get());
-    Attributes.push_back(copy);
-}
-
-ONEVENTSTRUCT& TNotification::Record() {
-    FRecord = ONEVENTSTRUCT{};
-    FRecord.wChangeMask = ChangeMask;
-    FRecord.wNewState = NewState;
-    FRecord.szSource = TextPointer(Source);
-    FRecord.ftTime = Time;
-    FRecord.szMessage = TextPointer(Message);
-    FRecord.dwEventType = EventType;
-    FRecord.dwEventCategory = Category;
-    FRecord.dwSeverity = Severity;
-    FRecord.szConditionName = TextPointer(Condition);
-    FRecord.szSubconditionName = TextPointer(Subcondition);
-    FRecord.wQuality = Quality;
-    FRecord.bAckRequired = AckRequired;
-    FRecord.ftActiveTime = ActiveTime;
-    FRecord.dwCookie = Cookie;
-    FRecord.dwNumEventAttrs = static_cast<DWORD>(Attributes.size());
-    FRecord.pEventAttributes = Attributes.empty() ? nullptr : Attributes.data();
-    FRecord.szActorID = TextPointer(Actor);
-    return FRecord;
 }
 
 TZelkEvent* NewEvent(TZelkEventServer* server, const QString& source, const QString& condition,

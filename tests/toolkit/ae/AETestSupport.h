@@ -4,6 +4,8 @@
 // server component connected to it without the COM transport, notifications as a server
 // sends them, and a leak check.
 
+#include "ExceptionMessage.h"
+#include "OpcNotification.h"
 #include "ZelkAE.h"
 #include "ZelkGIP.h"
 #include "objbase.h"
@@ -105,7 +107,7 @@ public:
     void SetLocaleId(int) override {}
     int Servertype() override { return 2; }
     TObject* GetObject() override { return this; }
-    tZelkConnectionType Connectiontype() override { return coCOM; }
+    tZelkConnectionType Connectiontype() override { return tZelkConnectionType::coCOM; }
     bool SetClientName(const QString&) override { return true; }
     bool DoTimer() override { return true; }
 };
@@ -135,55 +137,14 @@ private:
     QLocale FSavedLocale;
 };
 
-// FILETIME of a UTC calendar time.
-FILETIME UtcFileTime(int year, int month, int day, int hour, int minute, int second, int msec = 0);
-
-// One notification as a server passes it to OnEvent. Null texts are passed as null
-// pointers. Attribute values are owned here until an event takes them.
-struct TNotification {
-    QString Source;
-    QString Message;
-    QString Condition;
-    QString Subcondition;
-    QString Actor;
-    WORD ChangeMask = 0;
-    WORD NewState = 0;
-    WORD Quality = OPC_QUALITY_GOOD;
-    DWORD EventType = OPC_CONDITION_EVENT;
-    DWORD Category = 0;
-    DWORD Severity = 500;
-    DWORD Cookie = 0;
-    BOOL AckRequired = FALSE;
-    FILETIME Time{};
-    FILETIME ActiveTime{};
-    std::vector<VARIANT> Attributes;
-
-    TNotification() = default;
-    TNotification(const TNotification&) = delete;
-    TNotification& operator=(const TNotification&) = delete;
-    ~TNotification();
-
-    void AddAttribute(const zelk::com::ComVariant& value);
-    // The record, pointing into this object.
-    ONEVENTSTRUCT& Record();
-
-private:
-    ONEVENTSTRUCT FRecord{};
-};
+using zelk::test::TNotification;
+using zelk::test::UtcFileTime;
 
 // A new condition event of `server` for source and condition with that state and time.
 TZelkEvent* NewEvent(TZelkEventServer* server, const QString& source, const QString& condition,
                      WORD state = OPC_CONDITION_ENABLED | OPC_CONDITION_ACTIVE,
                      FILETIME time = UtcFileTime(2024, 3, 1, 12, 0, 0), DWORD severity = 500);
 
-// The message of the Exception `fn` raises; "<no exception>" when it raises none.
-template <class Fn> QString MessageOf(Fn&& fn) {
-    try {
-        fn();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no exception>");
-}
+using zelk::test::MessageOf;
 
 } // namespace zelk::aetest

@@ -5,6 +5,8 @@
 
 #include <QBuffer>
 
+using enum ZelkAEEnums::TZelkEventtype;
+
 using namespace zelk::aetest;
 
 namespace {
@@ -93,6 +95,26 @@ TEST_F(EventFilter, TheCollectionRoundTripsThroughTheServersTextFormAndCopies) {
     ExpectSameValues(*loaded.Filter()->Items(1), *edited);
     EXPECT_EQ(MessageOf([&] { loaded.Filter()->SetItems(2, nullptr); }),
               QStringLiteral("List index out of bounds (2)"));
+}
+
+TEST_F(EventFilter, StoredEventTypeNamesReadBackAsTheEventTypesTheyName) {
+    // Each stored name alone, so a name read as another type's bit cannot hide.
+    const std::pair<const char*, TZelkEventtype> cases[] = {
+        {"evSimple", evSimple}, {"evCondition", evCondition}, {"evTracking", evTracking}};
+    for (const auto& [name, type] : cases) {
+        TZelkEventServer server;
+        server.Filter()->Add()->SetEventType({type});
+        QBuffer stream;
+        stream.open(QIODevice::ReadWrite);
+        server.SaveToStream(stream);
+        EXPECT_TRUE(stream.data().contains(QByteArray("EventType = [") + name + ']')) << name;
+
+        TZelkEventServer loaded;
+        stream.seek(0);
+        loaded.LoadFromStream(stream);
+        ASSERT_EQ(loaded.Filter()->Count(), 1);
+        EXPECT_EQ(loaded.Filter()->Items(0)->EventType(), tZelkEventtypes{type}) << name;
+    }
 }
 
 TEST_F(EventFilter, RefreshNeedsAConnectionAndDoesNothingWhileDesigned) {

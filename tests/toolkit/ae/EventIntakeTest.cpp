@@ -174,7 +174,7 @@ TEST_F(EventIntake, BatchesArriveThroughTheQueueAndOtherPayloadsAreIgnored) {
                  server.CanFilterBySeverity() || server.CanFilterByArea() ||
                  server.CanFilterBySource());
     EXPECT_EQ(server.Version(), QStringLiteral("5.28"));
-    EXPECT_EQ(server.Protocol(), coCOM);
+    EXPECT_EQ(server.Protocol(), tZelkConnectionType::coCOM);
     EXPECT_TRUE(server.AutoDelete());
     EXPECT_EQ(server.EventlistSort(), QStringList({"Active (D)", "Time (D)"}));
 }

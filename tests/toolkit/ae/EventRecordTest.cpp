@@ -101,7 +101,7 @@ TEST_F(EventRecord, TimesAreLocalAndAZeroHalfMeansNoTime) {
     zelk::test::TTimeZoneScope india("Asia/Kolkata"); // +05:30 all year
     TTestEventServer server;
     TNotification n;
-    n.Time = UtcFileTime(2024, 3, 1, 12, 0, 0, 250);
+    n.Time = UtcFileTime(2024, 3, 1, 12, 0, 0, 250 * 10'000); // 250 ms
     n.ActiveTime = UtcFileTime(1601, 1, 1, 0, 0, 0);
     n.ActiveTime.dwHighDateTime = 0x01000000;
     n.ActiveTime.dwLowDateTime = 0;

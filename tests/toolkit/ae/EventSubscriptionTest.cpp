@@ -5,6 +5,8 @@
 
 #include <memory>
 
+using enum ZelkAEEnums::TZelkEventtype;
+
 using namespace zelk::aetest;
 using zelk::aesim::TScopedAESimulator;
 using zelk::aesim::TSimClassOptions;

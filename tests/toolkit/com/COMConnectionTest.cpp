@@ -2,6 +2,7 @@
 // registry like any installed server, locally and on the declared computer PLANTPC.
 
 #include "COMTestSupport.h"
+#include "ExceptionMessage.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,15 +19,6 @@ namespace {
 constexpr CLSID CLSID_Bare = ZelkGuid("7C3D9A12-5B4E-4F6A-8C1D-2E3F4A5B6C02");
 const QString SimProgId = u"Zelk.AESimulator.1"_s;
 const QString SimClassId = u"{5E1D7C3A-2B64-4F0E-9A8D-31C5E0B7A6F1}"_s;
-
-template <class Fn> QString MessageOf(Fn&& fn) {
-    try {
-        fn();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return u"<no exception>"_s;
-}
 
 TSimClassOptions Kind(bool connectionPoints, bool browse) {
     TSimClassOptions options;
@@ -173,7 +165,7 @@ TEST_F(COMConnection, CommonInterfaceCallsReachTheServer) {
 
     EXPECT_FALSE(connection->SetOption(u"LOGLEVEL"_s, u"3"_s));
     EXPECT_TRUE(connection->DoTimer());
-    EXPECT_EQ(connection->Connectiontype(), coCOM);
+    EXPECT_EQ(connection->Connectiontype(), tZelkConnectionType::coCOM);
     EXPECT_EQ(connection->GetObject(), static_cast<TObject*>(connection.Get()));
     EXPECT_NO_THROW(connection->CheckConnected());
 }

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+using enum ZelkEnums::tZelkConnectionType;
+using enum ZelkEnums::tZelkServerKind;
+
 using namespace zelk::com;
 using namespace zelk::test;
 using namespace Qt::StringLiterals;
@@ -40,7 +43,7 @@ protected:
         return reports;
     }
 
-    static constexpr int WithTypes = TZelkCOMServerBrowser::WithTypes;
+    static constexpr int WithTypes = BrowseWithTypes;
 };
 
 TListedServer Listed(REFCLSID clsid, const char* progId, std::vector<CATID> categories) {

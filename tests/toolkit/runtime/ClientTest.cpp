@@ -1,3 +1,4 @@
+#include "ExceptionMessage.h"
 #include "TestSupport.h"
 #include "ZelkComn.h"
 #include "ZelkServerCall.h"
@@ -7,6 +8,8 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
+
+using enum ZelkEnums::tZelkConnectionType;
 
 using namespace std::chrono_literals;
 using zelk::test::WaitUntil;
@@ -105,14 +108,7 @@ protected:
     TCallLog Log;
 };
 
-template <class Fn> QString MessageOf(Fn&& fn) {
-    try {
-        fn();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no exception>");
-}
+using zelk::test::MessageOf;
 
 } // namespace
 

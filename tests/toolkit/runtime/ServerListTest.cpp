@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+using enum ZelkEnums::tZelkConnectionType;
+using enum ZelkEnums::tZelkServerKind;
+
 using namespace Qt::StringLiterals;
 
 namespace {

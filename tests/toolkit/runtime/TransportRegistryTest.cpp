@@ -1,6 +1,10 @@
+#include "ExceptionMessage.h"
 #include "ZelkComn.h"
 
 #include <gtest/gtest.h>
+
+using enum ZelkEnums::tZelkConnectionType;
+using enum ZelkEnums::tZelkServerKind;
 
 namespace {
 
@@ -21,24 +25,15 @@ std::unique_ptr<TIFRegisterClass> Entry(tZelkConnectionType kind, int* browsersM
     return entry;
 }
 
-template <class Fn> QString MessageOf(Fn&& fn) {
-    try {
-        fn();
-    } catch (const EOPCException& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no exception>");
-}
-
 } // namespace
 
 TEST(TransportRegistry, EmptyRegistryHasNoDefaultAndFindsNothing) {
     zelk::testing::TScopedConnectionRegistry scope;
-    EXPECT_EQ(MessageOf([] { DefaultConnectionType(); }),
+    EXPECT_EQ(zelk::test::MessageOf<EOPCException>([] { DefaultConnectionType(); }),
               QStringLiteral("No default connection registered ") + Hint);
     EXPECT_EQ(FindConnectionType(coCOM, false), nullptr);
     EXPECT_FALSE(ConnectionTypeRegistered(coCOM));
-    EXPECT_EQ(MessageOf([] { FindConnectionType(coCOM, true); }),
+    EXPECT_EQ(zelk::test::MessageOf<EOPCException>([] { FindConnectionType(coCOM, true); }),
               QStringLiteral("Connection not registered\r\n") + Hint);
 }
 
@@ -63,9 +58,10 @@ TEST(TransportRegistry, OnlyTheFirstRegistrationOfAKindCounts) {
     ResolveServerNames(coCOM, QStringLiteral("Sim.1"), caption, clsId);
     EXPECT_EQ(caption, QStringLiteral("Caption of Sim.1"));
     EXPECT_EQ(clsId, QStringLiteral("{ID}"));
-    EXPECT_EQ(MessageOf([&] { ResolveServerNames(coUA, QStringLiteral("x"), caption, clsId); }),
+    EXPECT_EQ(zelk::test::MessageOf<EOPCException>(
+                  [&] { ResolveServerNames(coUA, QStringLiteral("x"), caption, clsId); }),
               QStringLiteral("Connection not registered\r\n") + Hint);
-    EXPECT_EQ(MessageOf([] { CreateServerBrowser(coXML); }),
+    EXPECT_EQ(zelk::test::MessageOf<EOPCException>([] { CreateServerBrowser(coXML); }),
               QStringLiteral("Connection not registered\r\n") + Hint);
 }
 
@@ -96,12 +92,13 @@ public:
 TEST(IntfComponent, OwnerMustBeAToolkitComponent) {
     const long long liveBefore = zelk::com::LiveComObjects();
     TComponent plainOwner;
-    EXPECT_EQ(MessageOf([&] { TTestConnection::Create(&plainOwner); }),
+    EXPECT_EQ(zelk::test::MessageOf<EOPCException>([&] { TTestConnection::Create(&plainOwner); }),
               QStringLiteral("Owner is not inherited from TZelkComponent"));
     EXPECT_EQ(zelk::com::LiveComObjects(), liveBefore);
 
     auto orphan = TTestConnection::Create(nullptr);
-    EXPECT_EQ(MessageOf([&] { orphan->GetHandler(); }), QStringLiteral("Owner has nil value"));
+    EXPECT_EQ(zelk::test::MessageOf<EOPCException>([&] { orphan->GetHandler(); }),
+              QStringLiteral("Owner has nil value"));
 
     TZelkComponent owner;
     auto owned = TTestConnection::Create(&owner);

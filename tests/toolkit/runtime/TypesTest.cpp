@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using enum ZelkEnums::tZelkConnectionType;
+
 TEST(SharedTypes, ServerStateNamesDependOnTheTransport) {
     EXPECT_EQ(ServerStateToStr(4, coCOM), QStringLiteral("suspended"));
     EXPECT_EQ(ServerStateToStr(4, coUA), QStringLiteral("shutdown"));
