@@ -12,7 +12,7 @@
 
 namespace zelk::journal {
 
-inline constexpr int CurrentSchemaVersion = 3;
+inline constexpr int CurrentSchemaVersion = 4;
 
 // Prepares the connection's database for use and returns the schema version it had
 // before (0 for a new journal). With MayCreate unset an empty database is refused.
