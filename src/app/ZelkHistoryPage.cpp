@@ -2,8 +2,8 @@
 
 #include "Exceptions.h"
 #include "ZelkJournal.h"
-#include "ZelkPageControls.h"
 #include "ZelkJournalModel.h"
+#include "ZelkPageControls.h"
 #include "opc_ae.h"
 
 #include <QCheckBox>

@@ -38,6 +38,7 @@ template <class I> bool FindInterface(REFIID riid, I* self, void** ppv) {
         return true;
     }
     using Base = typename ZelkUuidOf<I>::BaseInterface;
+    static_assert(std::is_base_of_v<Base, I>, "the interface's identity names another base");
     if constexpr (std::is_same_v<Base, IUnknown>)
         return false;
     else

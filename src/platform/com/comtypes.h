@@ -115,8 +115,11 @@ inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_BUFFER_OVERFLOW = 111;
+inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
+inline constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
 inline constexpr DWORD RPC_S_SERVER_UNAVAILABLE = 1722;
 
 namespace zelk::com::detail {
@@ -160,6 +163,7 @@ inline constexpr HRESULT CONNECT_E_CANNOTCONNECT = zelk::com::detail::Code(0x800
 inline constexpr HRESULT CONNECT_E_OVERRIDDEN = zelk::com::detail::Code(0x80040203);
 inline constexpr HRESULT CO_E_NOTINITIALIZED = zelk::com::detail::Code(0x800401F0);
 inline constexpr HRESULT CO_E_CLASSSTRING = zelk::com::detail::Code(0x800401F3);
+inline constexpr HRESULT CO_E_IIDSTRING = zelk::com::detail::Code(0x800401F4);
 inline constexpr HRESULT CO_E_OBJNOTCONNECTED = zelk::com::detail::Code(0x800401FD);
 inline constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = zelk::com::detail::Code(0x80080005);
 
@@ -200,20 +204,40 @@ inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) {
 }
 
 namespace zelk::com::detail {
-consteval std::uint32_t HexDigit(char c) {
+template <class Char> constexpr int GuidHexValue(Char c) {
     if (c >= '0' && c <= '9')
-        return static_cast<std::uint32_t>(c - '0');
+        return static_cast<int>(c - '0');
     if (c >= 'a' && c <= 'f')
-        return static_cast<std::uint32_t>(c - 'a' + 10);
+        return static_cast<int>(c - 'a' + 10);
     if (c >= 'A' && c <= 'F')
-        return static_cast<std::uint32_t>(c - 'A' + 10);
-    throw "malformed GUID literal: not a hex digit"; // a compile error in a consteval call
+        return static_cast<int>(c - 'A' + 10);
+    return -1;
 }
-consteval std::uint32_t Hex(const char* text, int from, int count) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < count; ++i)
-        value = value * 16 + HexDigit(text[from + i]);
-    return value;
+
+// The one reader of GUID texts, for literals in the code and for texts at run time:
+// "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (36 characters, no braces, hex digits in either
+// case). It stops at the first character out of place, so it never reads past the zero
+// that ends a shorter text.
+template <class Char> constexpr bool ParseGuid(const Char* text, GUID& guid) {
+    for (int i = 0; i < 36; ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? text[i] != '-' : GuidHexValue(text[i]) < 0)
+            return false;
+    }
+    const auto field = [text](int from, int count) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < count; ++i)
+            value = value * 16 + static_cast<std::uint32_t>(GuidHexValue(text[from + i]));
+        return value;
+    };
+    guid.Data1 = field(0, 8);
+    guid.Data2 = static_cast<std::uint16_t>(field(9, 4));
+    guid.Data3 = static_cast<std::uint16_t>(field(14, 4));
+    guid.Data4[0] = static_cast<std::uint8_t>(field(19, 2));
+    guid.Data4[1] = static_cast<std::uint8_t>(field(21, 2));
+    for (int i = 0; i < 6; ++i)
+        guid.Data4[2 + i] = static_cast<std::uint8_t>(field(24 + 2 * i, 2));
+    return true;
 }
 } // namespace zelk::com::detail
 
@@ -221,17 +245,9 @@ consteval std::uint32_t Hex(const char* text, int from, int count) {
 // A malformed literal does not compile.
 template <std::size_t N> consteval GUID ZelkGuid(const char (&text)[N]) {
     static_assert(N == 37, "a GUID literal has 36 characters");
-    using zelk::com::detail::Hex;
-    if (text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-')
-        throw "malformed GUID literal: dashes expected at 8, 13, 18 and 23";
     GUID g{};
-    g.Data1 = Hex(text, 0, 8);
-    g.Data2 = static_cast<std::uint16_t>(Hex(text, 9, 4));
-    g.Data3 = static_cast<std::uint16_t>(Hex(text, 14, 4));
-    g.Data4[0] = static_cast<std::uint8_t>(Hex(text, 19, 2));
-    g.Data4[1] = static_cast<std::uint8_t>(Hex(text, 21, 2));
-    for (int i = 0; i < 6; ++i)
-        g.Data4[2 + i] = static_cast<std::uint8_t>(Hex(text, 24 + 2 * i, 2));
+    if (!zelk::com::detail::ParseGuid(text, g))
+        throw "malformed GUID literal"; // a compile error in a consteval call
     return g;
 }
 
@@ -251,23 +267,25 @@ template <> struct std::hash<GUID> {
 };
 
 // ---- Interface identities: __uuidof(I) for every declared interface ----
-template <class Interface> struct ZelkUuidOf; // specialised by ZELK_INTERFACE for each interface
+template <class Interface> struct ZelkUuidOf; // specialised by ZELK_INTERFACE_IDENTITY
 
 #define __uuidof(Interface) (::ZelkUuidOf<Interface>::value)
 
-// Declares interface `Name` deriving from `Base`, with identity `uuid`, and the
-// constant IID_Name. Use as: ZELK_INTERFACE(IFoo, IUnknown, "…") { …methods… };
-#define ZELK_INTERFACE(Name, Base, uuid)                                                           \
+// Declares the identity of interface `Name`, which derives from `Base`: __uuidof(Name)
+// and the constant IID_Name. The interface follows as a plain struct, which a formatter
+// reads as one:
+//   ZELK_INTERFACE_IDENTITY(IFoo, IUnknown, "…");
+//   struct IFoo : IUnknown { …methods… };
+#define ZELK_INTERFACE_IDENTITY(Name, Base, uuid)                                                  \
     struct Name;                                                                                   \
     template <> struct ZelkUuidOf<Name> {                                                          \
         static constexpr GUID value = ZelkGuid(uuid);                                              \
         using BaseInterface = Base; /* QueryInterface answers for the bases too */                 \
     };                                                                                             \
-    inline constexpr IID IID_##Name = ZelkUuidOf<Name>::value;                                     \
-    struct Name : public Base
+    inline constexpr IID IID_##Name = ZelkUuidOf<Name>::value
 
 // Declares the identity of an interface that is known by name only (no methods used).
-#define ZELK_INTERFACE_ID(Name, uuid) inline constexpr IID IID_##Name = ZelkGuid(uuid);
+#define ZELK_INTERFACE_ID(Name, uuid) inline constexpr IID IID_##Name = ZelkGuid(uuid)
 
 struct IUnknown;
 template <> struct ZelkUuidOf<IUnknown> {

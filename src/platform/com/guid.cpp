@@ -6,57 +6,11 @@ namespace {
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}": 38 characters without the terminating zero.
 constexpr int BraceFormLength = 38;
-constexpr bool IsDashPosition(int i) {
-    return i == 9 || i == 14 || i == 19 || i == 24;
-}
-
-int HexValue(OLECHAR c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
-// Reads `count` hex digits starting at `from`; the caller has checked the whole shape.
-std::uint32_t HexField(LPCOLESTR text, int from, int count) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < count; ++i)
-        value = value * 16 + static_cast<std::uint32_t>(HexValue(text[from + i]));
-    return value;
-}
 
 // Never reads past the first zero, so a short string is rejected without overrun.
 bool ParseBraceForm(LPCOLESTR text, GUID& guid) {
-    for (int i = 0; i < BraceFormLength; ++i) {
-        const OLECHAR c = text[i];
-        if (c == 0)
-            return false;
-        if (i == 0) {
-            if (c != u'{')
-                return false;
-        } else if (i == BraceFormLength - 1) {
-            if (c != u'}')
-                return false;
-        } else if (IsDashPosition(i)) {
-            if (c != u'-')
-                return false;
-        } else if (HexValue(c) < 0) {
-            return false;
-        }
-    }
-    if (text[BraceFormLength] != 0)
-        return false;
-    guid.Data1 = HexField(text, 1, 8);
-    guid.Data2 = static_cast<std::uint16_t>(HexField(text, 10, 4));
-    guid.Data3 = static_cast<std::uint16_t>(HexField(text, 15, 4));
-    guid.Data4[0] = static_cast<std::uint8_t>(HexField(text, 20, 2));
-    guid.Data4[1] = static_cast<std::uint8_t>(HexField(text, 22, 2));
-    for (int i = 0; i < 6; ++i)
-        guid.Data4[2 + i] = static_cast<std::uint8_t>(HexField(text, 25 + 2 * i, 2));
-    return true;
+    return text[0] == u'{' && zelk::com::detail::ParseGuid(text + 1, guid) &&
+           text[BraceFormLength - 1] == u'}' && text[BraceFormLength] == 0;
 }
 
 void WriteHex(OLECHAR*& out, std::uint32_t value, int digits) {
@@ -99,11 +53,18 @@ HRESULT ParseInto(LPCOLESTR text, GUID* guid, HRESULT malformed) {
 } // namespace
 
 HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
+    // No text names no class, as on Windows: GUID_NULL.
+    if (!lpsz && pclsid) {
+        *pclsid = GUID_NULL;
+        return S_OK;
+    }
     return ParseInto(lpsz, pclsid, CO_E_CLASSSTRING);
 }
 
 HRESULT IIDFromString(LPCOLESTR lpsz, IID* lpiid) {
-    return ParseInto(lpsz, lpiid, E_INVALIDARG);
+    // Windows tells text that is no GUID at all from a GUID written wrongly.
+    const bool braced = lpsz && lpsz[0] == u'{';
+    return ParseInto(lpsz, lpiid, braced ? CO_E_IIDSTRING : E_INVALIDARG);
 }
 
 HRESULT StringFromCLSID(REFCLSID rclsid, LPOLESTR* lplpsz) {

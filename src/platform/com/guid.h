@@ -5,9 +5,11 @@
 #include "comtypes.h"
 
 // Accepts exactly the brace form (hex digits in either case); CO_E_CLASSSTRING otherwise.
-// A null string or a null out-pointer gives E_INVALIDARG. On failure *pclsid is GUID_NULL.
+// A null string gives S_OK and GUID_NULL, a null out-pointer E_INVALIDARG. On failure
+// *pclsid is GUID_NULL.
 HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
-// As CLSIDFromString, but a malformed string gives E_INVALIDARG, as on Windows.
+// As CLSIDFromString, but, as on Windows, a malformed string that begins with "{" gives
+// CO_E_IIDSTRING, any other (and a null string) E_INVALIDARG.
 HRESULT IIDFromString(LPCOLESTR lpsz, IID* lpiid);
 // The brace form in upper case, as task memory the caller frees with CoTaskMemFree.
 HRESULT StringFromCLSID(REFCLSID rclsid, LPOLESTR* lplpsz);

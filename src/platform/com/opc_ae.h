@@ -153,88 +153,96 @@ struct OPCCONDITIONSTATE {
 
 // ---- Interfaces ----
 
-ZELK_INTERFACE(IOPCEventServer, IUnknown, "65168851-5783-11D1-84A0-00608CB8A7E9") {
-    virtual HRESULT STDMETHODCALLTYPE GetStatus(OPCEVENTSERVERSTATUS * *ppEventServerStatus) = 0;
+ZELK_INTERFACE_IDENTITY(IOPCEventServer, IUnknown, "65168851-5783-11D1-84A0-00608CB8A7E9");
+struct IOPCEventServer : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetStatus(OPCEVENTSERVERSTATUS** ppEventServerStatus) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateEventSubscription(
         BOOL bActive, DWORD dwBufferTime, DWORD dwMaxSize, OPCHANDLE hClientSubscription,
-        REFIID riid, LPUNKNOWN * ppUnk, DWORD * pdwRevisedBufferTime,
-        DWORD * pdwRevisedMaxSize) = 0;
-    virtual HRESULT STDMETHODCALLTYPE QueryAvailableFilters(DWORD * pdwFilterMask) = 0;
-    virtual HRESULT STDMETHODCALLTYPE QueryEventCategories(DWORD dwEventType, DWORD * pdwCount,
-                                                           DWORD * *ppdwEventCategories,
-                                                           LPWSTR * *ppszEventCategoryDescs) = 0;
-    virtual HRESULT STDMETHODCALLTYPE QueryConditionNames(DWORD dwEventCategory, DWORD * pdwCount,
-                                                          LPWSTR * *ppszConditionNames) = 0;
-    virtual HRESULT STDMETHODCALLTYPE QuerySubConditionNames(
-        LPWSTR szConditionName, DWORD * pdwCount, LPWSTR * *ppszSubConditionNames) = 0;
-    virtual HRESULT STDMETHODCALLTYPE QuerySourceConditions(LPWSTR szSource, DWORD * pdwCount,
-                                                            LPWSTR * *ppszConditionNames) = 0;
-    virtual HRESULT STDMETHODCALLTYPE QueryEventAttributes(
-        DWORD dwEventCategory, DWORD * pdwCount, DWORD * *ppdwAttrIDs, LPWSTR * *ppszAttrDescs,
-        VARTYPE * *ppvtAttrTypes) = 0;
-    virtual HRESULT STDMETHODCALLTYPE TranslateToItemIDs(
-        LPWSTR szSource, DWORD dwEventCategory, LPWSTR szConditionName, LPWSTR szSubconditionName,
-        DWORD dwCount, DWORD * pdwAssocAttrIDs, LPWSTR * *ppszAttrItemIDs, LPWSTR * *ppszNodeNames,
-        CLSID * *ppCLSIDs) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetConditionState(
-        LPWSTR szSource, LPWSTR szConditionName, DWORD dwNumEventAttrs, DWORD * pdwAttributeIDs,
-        OPCCONDITIONSTATE * *ppConditionState) = 0;
-    virtual HRESULT STDMETHODCALLTYPE EnableConditionByArea(DWORD dwNumAreas,
-                                                            LPWSTR * pszAreas) = 0;
+        REFIID riid, LPUNKNOWN* ppUnk, DWORD* pdwRevisedBufferTime, DWORD* pdwRevisedMaxSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryAvailableFilters(DWORD* pdwFilterMask) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryEventCategories(DWORD dwEventType, DWORD* pdwCount,
+                                                           DWORD** ppdwEventCategories,
+                                                           LPWSTR** ppszEventCategoryDescs) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryConditionNames(DWORD dwEventCategory, DWORD* pdwCount,
+                                                          LPWSTR** ppszConditionNames) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QuerySubConditionNames(LPWSTR szConditionName,
+                                                             DWORD* pdwCount,
+                                                             LPWSTR** ppszSubConditionNames) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QuerySourceConditions(LPWSTR szSource, DWORD* pdwCount,
+                                                            LPWSTR** ppszConditionNames) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryEventAttributes(DWORD dwEventCategory, DWORD* pdwCount,
+                                                           DWORD** ppdwAttrIDs,
+                                                           LPWSTR** ppszAttrDescs,
+                                                           VARTYPE** ppvtAttrTypes) = 0;
+    virtual HRESULT STDMETHODCALLTYPE
+    TranslateToItemIDs(LPWSTR szSource, DWORD dwEventCategory, LPWSTR szConditionName,
+                       LPWSTR szSubconditionName, DWORD dwCount, DWORD* pdwAssocAttrIDs,
+                       LPWSTR** ppszAttrItemIDs, LPWSTR** ppszNodeNames, CLSID** ppCLSIDs) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetConditionState(LPWSTR szSource, LPWSTR szConditionName,
+                                                        DWORD dwNumEventAttrs,
+                                                        DWORD* pdwAttributeIDs,
+                                                        OPCCONDITIONSTATE** ppConditionState) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnableConditionByArea(DWORD dwNumAreas, LPWSTR* pszAreas) = 0;
     virtual HRESULT STDMETHODCALLTYPE EnableConditionBySource(DWORD dwNumSources,
-                                                              LPWSTR * pszSources) = 0;
+                                                              LPWSTR* pszSources) = 0;
     virtual HRESULT STDMETHODCALLTYPE DisableConditionByArea(DWORD dwNumAreas,
-                                                             LPWSTR * pszAreas) = 0;
+                                                             LPWSTR* pszAreas) = 0;
     virtual HRESULT STDMETHODCALLTYPE DisableConditionBySource(DWORD dwNumSources,
-                                                               LPWSTR * pszSources) = 0;
+                                                               LPWSTR* pszSources) = 0;
     // Parallel arrays of dwCount entries; *ppErrors receives one result per condition.
-    virtual HRESULT STDMETHODCALLTYPE AckCondition(
-        DWORD dwCount, LPWSTR szAcknowledgerID, LPWSTR szComment, LPWSTR * pszSource,
-        LPWSTR * pszConditionName, FILETIME * pftActiveTime, DWORD * pdwCookie,
-        HRESULT * *ppErrors) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateAreaBrowser(REFIID riid, LPUNKNOWN * ppUnk) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AckCondition(DWORD dwCount, LPWSTR szAcknowledgerID,
+                                                   LPWSTR szComment, LPWSTR* pszSource,
+                                                   LPWSTR* pszConditionName,
+                                                   FILETIME* pftActiveTime, DWORD* pdwCookie,
+                                                   HRESULT** ppErrors) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateAreaBrowser(REFIID riid, LPUNKNOWN* ppUnk) = 0;
 
 protected:
     ~IOPCEventServer() = default;
 };
 
-ZELK_INTERFACE(IOPCEventSubscriptionMgt, IUnknown, "65168855-5783-11D1-84A0-00608CB8A7E9") {
-    virtual HRESULT STDMETHODCALLTYPE SetFilter(
-        DWORD dwEventType, DWORD dwNumCategories, DWORD * pdwEventCategories, DWORD dwLowSeverity,
-        DWORD dwHighSeverity, DWORD dwNumAreas, LPWSTR * pszAreaList, DWORD dwNumSources,
-        LPWSTR * pszSourceList) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetFilter(
-        DWORD * pdwEventType, DWORD * pdwNumCategories, DWORD * *ppdwEventCategories,
-        DWORD * pdwLowSeverity, DWORD * pdwHighSeverity, DWORD * pdwNumAreas,
-        LPWSTR * *ppszAreaList, DWORD * pdwNumSources, LPWSTR * *ppszSourceList) = 0;
+ZELK_INTERFACE_IDENTITY(IOPCEventSubscriptionMgt, IUnknown, "65168855-5783-11D1-84A0-00608CB8A7E9");
+struct IOPCEventSubscriptionMgt : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE SetFilter(DWORD dwEventType, DWORD dwNumCategories,
+                                                DWORD* pdwEventCategories, DWORD dwLowSeverity,
+                                                DWORD dwHighSeverity, DWORD dwNumAreas,
+                                                LPWSTR* pszAreaList, DWORD dwNumSources,
+                                                LPWSTR* pszSourceList) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetFilter(DWORD* pdwEventType, DWORD* pdwNumCategories,
+                                                DWORD** ppdwEventCategories, DWORD* pdwLowSeverity,
+                                                DWORD* pdwHighSeverity, DWORD* pdwNumAreas,
+                                                LPWSTR** ppszAreaList, DWORD* pdwNumSources,
+                                                LPWSTR** ppszSourceList) = 0;
     virtual HRESULT STDMETHODCALLTYPE SelectReturnedAttributes(DWORD dwEventCategory, DWORD dwCount,
-                                                               DWORD * dwAttributeIDs) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetReturnedAttributes(DWORD dwEventCategory, DWORD * pdwCount,
-                                                            DWORD * *ppdwAttributeIDs) = 0;
+                                                               DWORD* dwAttributeIDs) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetReturnedAttributes(DWORD dwEventCategory, DWORD* pdwCount,
+                                                            DWORD** ppdwAttributeIDs) = 0;
     virtual HRESULT STDMETHODCALLTYPE Refresh(DWORD dwConnection) = 0;
     virtual HRESULT STDMETHODCALLTYPE CancelRefresh(DWORD dwConnection) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetState(BOOL * pbActive, DWORD * pdwBufferTime,
-                                               DWORD * pdwMaxSize,
-                                               OPCHANDLE * phClientSubscription) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetState(BOOL* pbActive, DWORD* pdwBufferTime,
+                                               DWORD* pdwMaxSize,
+                                               OPCHANDLE* phClientSubscription) = 0;
     // A null pointer among the first three leaves that setting unchanged.
-    virtual HRESULT STDMETHODCALLTYPE SetState(
-        BOOL * pbActive, DWORD * pdwBufferTime, DWORD * pdwMaxSize, OPCHANDLE hClientSubscription,
-        DWORD * pdwRevisedBufferTime, DWORD * pdwRevisedMaxSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetState(BOOL* pbActive, DWORD* pdwBufferTime,
+                                               DWORD* pdwMaxSize, OPCHANDLE hClientSubscription,
+                                               DWORD* pdwRevisedBufferTime,
+                                               DWORD* pdwRevisedMaxSize) = 0;
 
 protected:
     ~IOPCEventSubscriptionMgt() = default;
 };
 
-ZELK_INTERFACE(IOPCEventAreaBrowser, IUnknown, "65168857-5783-11D1-84A0-00608CB8A7E9") {
+ZELK_INTERFACE_IDENTITY(IOPCEventAreaBrowser, IUnknown, "65168857-5783-11D1-84A0-00608CB8A7E9");
+struct IOPCEventAreaBrowser : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE ChangeBrowsePosition(OPCAEBROWSEDIRECTION dwBrowseDirection,
                                                            LPCWSTR szString) = 0;
     virtual HRESULT STDMETHODCALLTYPE BrowseOPCAreas(OPCAEBROWSETYPE dwBrowseFilterType,
                                                      LPCWSTR szFilterCriteria,
-                                                     IEnumString * *ppIEnumString) = 0;
+                                                     IEnumString** ppIEnumString) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetQualifiedAreaName(LPCWSTR szAreaName,
-                                                           LPWSTR * pszQualifiedAreaName) = 0;
+                                                           LPWSTR* pszQualifiedAreaName) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetQualifiedSourceName(LPCWSTR szSourceName,
-                                                             LPWSTR * pszQualifiedSourceName) = 0;
+                                                             LPWSTR* pszQualifiedSourceName) = 0;
 
 protected:
     ~IOPCEventAreaBrowser() = default;
@@ -242,10 +250,11 @@ protected:
 
 // Implemented by the client and advised on the subscription's connection point. The
 // server may call it from any of its threads; pEvents is valid only during the call.
-ZELK_INTERFACE(IOPCEventSink, IUnknown, "6516885F-5783-11D1-84A0-00608CB8A7E9") {
+ZELK_INTERFACE_IDENTITY(IOPCEventSink, IUnknown, "6516885F-5783-11D1-84A0-00608CB8A7E9");
+struct IOPCEventSink : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE OnEvent(OPCHANDLE hClientSubscription, BOOL bRefresh,
                                               BOOL bLastRefresh, DWORD dwCount,
-                                              ONEVENTSTRUCT * pEvents) = 0;
+                                              ONEVENTSTRUCT* pEvents) = 0;
 
 protected:
     ~IOPCEventSink() = default;

@@ -10,13 +10,29 @@
 
 namespace {
 
-// Four words before each descriptor we allocate; the last holds the element type, where
-// Windows keeps it too. Caller-built descriptors have no prefix and are never freed.
-struct DescriptorPrefix {
-    std::uint32_t reserved[3];
-    std::uint32_t vartype;
+// Four words before each descriptor we allocate, where Windows keeps them too: the last
+// holds the element type (FADF_HAVEVARTYPE), or all four the interface's IID for an
+// array of interfaces (FADF_HAVEIID). Caller-built descriptors have no prefix and are
+// never freed.
+union DescriptorPrefix {
+    struct {
+        std::uint32_t reserved[3];
+        std::uint32_t vartype;
+    } typed;
+    GUID iid;
 };
 static_assert(sizeof(DescriptorPrefix) == 16);
+
+constexpr GUID IID_IDispatch = ZelkGuid("00020400-0000-0000-C000-000000000046");
+
+bool IsInterfaceType(VARTYPE vt) {
+    return vt == VT_UNKNOWN || vt == VT_DISPATCH;
+}
+
+// How an array we allocate says what it holds.
+USHORT IdentityFeature(VARTYPE vt) {
+    return IsInterfaceType(vt) ? FADF_HAVEIID : FADF_HAVEVARTYPE;
+}
 
 constexpr USHORT CallerOwnedMemory = FADF_AUTO | FADF_STATIC | FADF_EMBEDDED;
 constexpr std::uint64_t MaxDataBytes = 0x7FFFFFFFu;
@@ -106,7 +122,11 @@ SAFEARRAY* AllocateDescriptor(UINT dims, VARTYPE vt) {
     if (!block)
         return nullptr;
     std::memset(block, 0, bytes);
-    reinterpret_cast<DescriptorPrefix*>(block)->vartype = vt;
+    auto* prefix = reinterpret_cast<DescriptorPrefix*>(block);
+    if (IsInterfaceType(vt))
+        prefix->iid = vt == VT_UNKNOWN ? IID_IUnknown : IID_IDispatch;
+    else
+        prefix->typed.vartype = vt;
     auto* psa = reinterpret_cast<SAFEARRAY*>(block + sizeof(DescriptorPrefix));
     psa->cDims = static_cast<USHORT>(dims);
     return psa;
@@ -192,7 +212,7 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, const SAFEARRAYBOUND* rgsabou
     SAFEARRAY* psa = AllocateDescriptor(cDims, vt);
     if (!psa)
         return nullptr;
-    psa->fFeatures = FADF_HAVEVARTYPE | type.features;
+    psa->fFeatures = IdentityFeature(vt) | type.features;
     psa->cbElements = type.size;
     for (UINT d = 0; d < cDims; ++d)
         Bound(psa, d) = rgsabound[d];
@@ -237,8 +257,9 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
     SAFEARRAY* copy = AllocateDescriptor(psa->cDims, vt);
     if (!copy)
         return E_OUTOFMEMORY;
-    copy->fFeatures = static_cast<USHORT>((psa->fFeatures & ~CallerOwnedMemory & ~FADF_HAVEIID) |
-                                          (typed ? FADF_HAVEVARTYPE : 0));
+    const auto kept = static_cast<USHORT>(psa->fFeatures & ~CallerOwnedMemory & ~FADF_HAVEIID &
+                                          ~FADF_HAVEVARTYPE);
+    copy->fFeatures = static_cast<USHORT>(kept | (typed ? IdentityFeature(vt) : 0));
     copy->cbElements = psa->cbElements;
     for (UINT d = 0; d < psa->cDims; ++d)
         Bound(copy, d) = Bound(psa, d);
@@ -299,7 +320,7 @@ HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
     if (psa->fFeatures & FADF_HAVEVARTYPE) {
         const auto* prefix = reinterpret_cast<const DescriptorPrefix*>(
             reinterpret_cast<const std::byte*>(psa) - sizeof(DescriptorPrefix));
-        *pvt = static_cast<VARTYPE>(prefix->vartype);
+        *pvt = static_cast<VARTYPE>(prefix->typed.vartype);
     } else if (psa->fFeatures & FADF_BSTR) {
         *pvt = VT_BSTR;
     } else if (psa->fFeatures & FADF_UNKNOWN) {

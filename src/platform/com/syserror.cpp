@@ -1,5 +1,6 @@
 #include "syserror.h"
 
+#include "OsHelpers.h"
 #include "taskmem.h"
 
 #include <algorithm>
@@ -40,6 +41,7 @@ constexpr MessageEntry Messages[] = {
     {120, u"This function is not supported on this system.\r\n"},
     {122, u"The data area passed to a system call is too small.\r\n"},
     {123, u"The filename, directory name, or volume label syntax is incorrect.\r\n"},
+    {126, u"The specified module could not be found.\r\n"},
     {161, u"The specified path is invalid.\r\n"},
     {183, u"Cannot create a file when that file already exists.\r\n"},
     {234, u"More data is available.\r\n"},
@@ -170,31 +172,36 @@ HLOCAL LocalFree(HLOCAL hMem) {
 
 DWORD FormatMessageW(DWORD dwFlags, const void* /*lpSource*/, DWORD dwMessageId,
                      DWORD /*dwLanguageId*/, LPWSTR lpBuffer, DWORD nSize, void* /*Arguments*/) {
+    // A failure says why through the thread's last error, as on Windows.
+    const auto fail = [](DWORD error) {
+        SetLastError(error);
+        return DWORD{0};
+    };
     if (!lpBuffer)
-        return 0;
+        return fail(ERROR_INVALID_PARAMETER);
     // The out-pointer is cleared first, so a caller that frees it after a failure is safe.
     if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER)
         *reinterpret_cast<LPWSTR*>(lpBuffer) = nullptr;
     if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || (dwFlags & FORMAT_MESSAGE_FROM_STRING))
-        return 0;
+        return fail(ERROR_INVALID_PARAMETER);
     std::u16string text;
     try {
         text = MessageFor(dwFlags, dwMessageId);
     } catch (...) {
-        return 0;
+        return fail(ERROR_NOT_ENOUGH_MEMORY);
     }
     if (text.empty())
-        return 0;
+        return fail(ERROR_MR_MID_NOT_FOUND);
     const std::size_t length = text.size();
     LPWSTR target = lpBuffer;
     if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
         const std::size_t chars = std::max<std::size_t>(length + 1, nSize);
         target = static_cast<LPWSTR>(LocalAlloc(LMEM_FIXED, chars * sizeof(WCHAR)));
         if (!target)
-            return 0;
+            return fail(ERROR_NOT_ENOUGH_MEMORY);
         *reinterpret_cast<LPWSTR*>(lpBuffer) = target;
     } else if (nSize < length + 1) {
-        return 0;
+        return fail(ERROR_INSUFFICIENT_BUFFER);
     }
     std::memcpy(target, text.data(), length * sizeof(WCHAR));
     target[length] = 0;

@@ -33,8 +33,9 @@ inline constexpr DWORD FORMAT_MESSAGE_MAX_WIDTH_MASK = 0x000000FF;
 // (at least `nSize` characters) the caller frees with LocalFree; otherwise the text and
 // its terminating zero must fit in the `nSize` characters at `lpBuffer`. With
 // FORMAT_MESSAGE_MAX_WIDTH_MASK each line break becomes one blank. Returns the number of
-// characters written without the terminating zero, or 0 when there is no text for the
-// code or it does not fit.
+// characters written without the terminating zero, or 0 with the thread's last error set
+// (GetLastError): ERROR_MR_MID_NOT_FOUND when there is no text for the code,
+// ERROR_INSUFFICIENT_BUFFER when it does not fit.
 DWORD FormatMessageW(DWORD dwFlags, const void* lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                      LPWSTR lpBuffer, DWORD nSize, void* Arguments);
 

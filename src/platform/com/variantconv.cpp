@@ -5,8 +5,8 @@
 #include "variant.h"
 #include "variantscalar.h"
 
-#include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -29,6 +29,47 @@ template <class Field> HRESULT PutUnsigned(const Scalar& s, Field& field) {
     if (SUCCEEDED(hr))
         field = static_cast<Field>(value);
     return hr;
+}
+
+// The smallest magnitude a double rounds up from to a float's infinity: halfway between
+// FLT_MAX and 2^128.
+constexpr double FloatOverflow = 0x1.ffffffp+127;
+
+// The size of an integer type and whether it is signed; 0 for other types.
+int IntegerWidth(VARTYPE vt, bool& isSigned) {
+    isSigned = vt == VT_I1 || vt == VT_I2 || vt == VT_I4 || vt == VT_INT || vt == VT_I8;
+    switch (vt) {
+    case VT_I1:
+    case VT_UI1:
+        return 1;
+    case VT_I2:
+    case VT_UI2:
+        return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+        return 4;
+    case VT_I8:
+    case VT_UI8:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+// Between a signed and an unsigned integer of one size Windows keeps the bits instead of
+// checking the range: VT_UI4 4294967295 is VT_I4 -1, VT_I1 -128 is VT_UI1 128.
+bool Reinterpret(const VARIANT& source, VARTYPE vt, VARIANT& result) {
+    bool fromSigned = false;
+    bool toSigned = false;
+    const int width = IntegerWidth(source.vt, fromSigned);
+    if (width == 0 || width != IntegerWidth(vt, toSigned) || fromSigned == toSigned)
+        return false;
+    // Every member of the value union starts at its first byte.
+    std::memcpy(&result.ullVal, &source.ullVal, static_cast<std::size_t>(width));
+    result.vt = vt;
+    return true;
 }
 
 // Writes the scalar as type `vt` into `result` (still VT_EMPTY and owning nothing).
@@ -71,7 +112,9 @@ HRESULT Write(const Scalar& s, VARTYPE vt, VARIANT& result) {
     case VT_R4: {
         double value = 0;
         hr = ToReal(s, value);
-        if (SUCCEEDED(hr) && std::isfinite(value) && std::fabs(value) > FLT_MAX)
+        // Beyond FLT_MAX but rounding to it is no overflow: "3.4028235E+38", the text the
+        // largest float is written as, reads back.
+        if (SUCCEEDED(hr) && std::isfinite(value) && std::fabs(value) >= FloatOverflow)
             hr = DISP_E_OVERFLOW;
         result.fltVal = static_cast<float>(value);
         break;
@@ -116,14 +159,18 @@ HRESULT Convert(const VARIANT& source, VARTYPE vt, VARIANT& result) {
     const VARTYPE from = value.Get()->vt;
     if (from == vt)
         return VariantCopy(&result, value.Get());
+    // VT_DECIMAL is carried but not converted: no caller of the toolkit needs its arithmetic.
     if (vt == VT_DECIMAL || from == VT_DECIMAL)
         return DISP_E_BADVARTYPE;
-    if (vt == VT_NULL && from == VT_EMPTY) {
-        result.vt = VT_NULL;
+    if ((vt & VT_ARRAY) || (from & VT_ARRAY))
+        return DISP_E_TYPEMISMATCH;
+    // Any single value becomes "no value" or "null": the value is dropped.
+    if (vt == VT_EMPTY || vt == VT_NULL) {
+        result.vt = vt;
         return S_OK;
     }
-    if ((vt & VT_ARRAY) || vt == VT_EMPTY || vt == VT_NULL)
-        return DISP_E_TYPEMISMATCH;
+    if (Reinterpret(*value.Get(), vt, result))
+        return S_OK;
     Scalar scalar;
     hr = Read(*value.Get(), scalar);
     if (FAILED(hr))
@@ -133,12 +180,20 @@ HRESULT Convert(const VARIANT& source, VARTYPE vt, VARIANT& result) {
 
 } // namespace
 
+// Deliberately unlike Windows, the locale id is not consulted: numbers always use "." and
+// dates the default QLocale, so a value reads back the same on every computer of a plant.
 HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID /*lcid*/,
                             USHORT /*wFlags*/, VARTYPE vt) {
     if (!pvargDest || !pvarSrc)
         return E_INVALIDARG;
-    if ((vt & VT_BYREF) || !zelk::com::IsSupportedVariantType(vt) ||
-        !zelk::com::IsSupportedVariantType(pvarSrc->vt))
+    if (!zelk::com::IsSupportedVariantType(pvarSrc->vt))
+        return DISP_E_BADVARTYPE;
+    // Types a variant may hold but no value converts to: a mismatch, as on Windows.
+    const auto base = static_cast<VARTYPE>(vt & ~VT_BYREF);
+    if (base == VT_VARIANT || base == VT_RECORD ||
+        ((vt & VT_BYREF) && zelk::com::IsSupportedVariantType(base)))
+        return DISP_E_TYPEMISMATCH;
+    if (!zelk::com::IsSupportedVariantType(vt))
         return DISP_E_BADVARTYPE;
     try {
         VARIANT result;

@@ -327,6 +327,8 @@ HRESULT ToText(const Scalar& s, QString& out) {
         out = CurrencyToText(s.i);
         return S_OK;
     case Kind::Bool:
+        // Deliberately the words, where Windows writes "-1" and "0" unless asked for words
+        // (VARIANT_ALPHABOOL): an attribute value reads as "True" in a list, and reads back.
         out = s.b ? QStringLiteral("True") : QStringLiteral("False");
         return S_OK;
     case Kind::Text:

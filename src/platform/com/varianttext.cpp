@@ -1,8 +1,10 @@
 #include "varianttext.h"
 
+#include "DateTime.h"
+
 #include <QDate>
-#include <QDateTime>
 #include <QLocale>
+#include <QStringList>
 #include <QTime>
 #include <charconv>
 #include <cmath>
@@ -76,33 +78,39 @@ template <class Real> QString ShortestText(Real value) {
     return QString::fromLatin1(out.data(), static_cast<qsizetype>(out.size()));
 }
 
-// A time format without its time-zone letters: a DATE carries no zone.
-QString WithoutZone(const QString& format) {
-    QString out;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == u'\'') {
-            quoted = !quoted;
-        } else if (!quoted && c == u't') {
-            while (!out.isEmpty() && out.back().isSpace())
-                out.chop(1);
-            continue;
-        }
-        out += c;
-    }
-    return out.trimmed();
-}
-
 QDate DayZero() {
     return QDate(1899, 12, 30);
 }
 
-// Qt reads a two-digit year as 19xx; texts we wrote for 2000..2049 must read back.
+// Qt reads a two-digit year as 19xx; a text like "3/1/24" (as earlier versions wrote, and
+// as people type) means 2024. The window is 1950..2049.
 QDate WithCenturyWindow(QDate date, const QString& format) {
     if (format.contains(QStringLiteral("yy")) && !format.contains(QStringLiteral("yyy")) &&
         date.year() < 1950)
         return date.addYears(100);
     return date;
+}
+
+// The date forms read: the locale's short date with four-digit and with two-digit years,
+// and ISO 8601.
+QStringList DateFormats(const QLocale& locale) {
+    return {ShortDateFormat(locale), locale.dateFormat(QLocale::ShortFormat),
+            QStringLiteral("yyyy-MM-dd")};
+}
+
+// The time forms read: the locale's long and short time, and a 24-hour clock in any
+// locale ("0:00:00", "18:30"). Hours and minutes at least: a bare "12" is no time, and
+// hours go to 23 only, so "24:00:00" is refused.
+QStringList TimeFormats(const QLocale& locale) {
+    return {LongTimeFormat(locale), locale.timeFormat(QLocale::ShortFormat),
+            QStringLiteral("H:mm:ss"), QStringLiteral("H:mm:ss.zzz"), QStringLiteral("H:mm")};
+}
+
+QTime ReadTime(const QLocale& locale, const QString& text) {
+    for (const QString& format : TimeFormats(locale))
+        if (const QTime time = locale.toTime(text, format); time.isValid())
+            return time;
+    return {};
 }
 
 HRESULT ToDate(QDate day, QTime time, DATE& date) {
@@ -120,6 +128,8 @@ HRESULT ToDate(QDate day, QTime time, DATE& date) {
 
 } // namespace
 
+// Deliberately the shortest text that reads back to the same value, where Windows writes
+// 15 significant digits ("0.3" for 0.1 + 0.2): a value written and read again is unchanged.
 QString RealToText(double value) {
     return ShortestText(value);
 }
@@ -152,11 +162,12 @@ HRESULT DateToText(DATE date, QString& text) {
         days += 1;
         seconds -= 86'400;
     }
+    // Four-digit years, as Windows writes them: "12/31/99" would read back as 1999 for
+    // 1899-12-31. The locale is the default QLocale, not the call's locale id.
     const QLocale locale;
-    const QString dateText =
-        locale.toString(DayZero().addDays(days), locale.dateFormat(QLocale::ShortFormat));
-    const QString timeText = locale.toString(QTime(0, 0).addSecs(static_cast<int>(seconds)),
-                                             WithoutZone(locale.timeFormat(QLocale::LongFormat)));
+    const QString dateText = locale.toString(DayZero().addDays(days), ShortDateFormat(locale));
+    const QString timeText =
+        locale.toString(QTime(0, 0).addSecs(static_cast<int>(seconds)), LongTimeFormat(locale));
     if (days == 0)
         text = timeText;
     else if (seconds == 0)
@@ -167,32 +178,24 @@ HRESULT DateToText(DATE date, QString& text) {
 }
 
 HRESULT TextToDate(const QString& text, DATE& date) {
-    const QString trimmed = text.trimmed();
+    QString trimmed = text.trimmed();
+    // ISO 8601's "T" between date and time reads as the blank of the other forms.
+    if (trimmed.size() > 10 && trimmed.at(10) == u'T' && trimmed.at(4) == u'-')
+        trimmed[10] = u' ';
     const QLocale locale;
-    const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
-    const QString timeFormats[] = {WithoutZone(locale.timeFormat(QLocale::LongFormat)),
-                                   WithoutZone(locale.timeFormat(QLocale::ShortFormat))};
     // Date and time are read apart, so a local-time gap (a clock change) cannot make a
     // wall-clock text unreadable.
-    for (const QString& timeFormat : timeFormats) {
+    for (const QString& dateFormat : DateFormats(locale)) {
         const qsizetype dateWords = dateFormat.count(u' ') + 1;
-        const QString datePart = trimmed.section(u' ', 0, dateWords - 1);
-        const QString timePart = trimmed.section(u' ', dateWords);
-        const QDate day = locale.toDate(datePart, dateFormat);
-        const QTime time = locale.toTime(timePart, timeFormat);
-        if (day.isValid() && time.isValid())
+        const QDate day = locale.toDate(trimmed.section(u' ', 0, dateWords - 1), dateFormat);
+        if (!day.isValid())
+            continue;
+        const QString timePart = trimmed.section(u' ', dateWords).trimmed();
+        const QTime time = timePart.isEmpty() ? QTime(0, 0) : ReadTime(locale, timePart);
+        if (time.isValid())
             return ToDate(WithCenturyWindow(day, dateFormat), time, date);
     }
-    if (const QDate day = locale.toDate(trimmed, dateFormat); day.isValid())
-        return ToDate(WithCenturyWindow(day, dateFormat), QTime(0, 0), date);
-    for (const QString& timeFormat : timeFormats)
-        if (const QTime time = locale.toTime(trimmed, timeFormat); time.isValid())
-            return ToDate(DayZero(), time, date);
-    if (const QDateTime both = QDateTime::fromString(trimmed, Qt::ISODate); both.isValid())
-        return ToDate(both.date(), both.time(), date);
-    if (const QDate day = QDate::fromString(trimmed, Qt::ISODate); day.isValid())
-        return ToDate(day, QTime(0, 0), date);
-    if (const QTime time = QTime::fromString(trimmed, Qt::ISODate); time.isValid())
+    if (const QTime time = ReadTime(locale, trimmed); time.isValid())
         return ToDate(DayZero(), time, date);
     return DISP_E_TYPEMISMATCH;
 }

@@ -18,9 +18,12 @@ QString CurrencyToText(LONGLONG scaled);
 // The earliest and the day after the latest DATE (0100-01-01 and 10000-01-01).
 inline constexpr double MinDate = -657434.0;
 inline constexpr double EndDate = 2958466.0;
-// DISP_E_OVERFLOW outside the DATE range.
+// The short date with a four-digit year and the long time ("3/15/2023 6:00:00 PM"); the
+// date alone at midnight, the time alone on day 0. DISP_E_OVERFLOW outside the DATE range.
 HRESULT DateToText(DATE date, QString& text);
-// Reads the texts DateToText writes, and ISO 8601 dates and times.
+// Reads the texts DateToText writes, the locale's short date with two-digit years
+// (1950..2049), 24-hour times ("0:00:00") and ISO 8601 dates and times; DISP_E_TYPEMISMATCH
+// for anything else, such as a bare "12" or "24:00:00".
 HRESULT TextToDate(const QString& text, DATE& date);
 
 // A number read from text: an integer when the text is one and fits, otherwise a real.

@@ -75,6 +75,12 @@ template <class Replace> QString RewriteRuns(const QString& format, QChar letter
     return result;
 }
 
+QString TwoDigits(std::int64_t value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
 QString ShortDateFormat(const QLocale& locale) {
     return RewriteRuns(locale.dateFormat(QLocale::ShortFormat), u'y', [](const QString& run) {
         return run.size() == 2 ? QStringLiteral("yyyy") : run;
@@ -86,12 +92,6 @@ QString LongTimeFormat(const QLocale& locale) {
                                             [](const QString&) { return QString(); });
     return withoutZone.simplified();
 }
-
-QString TwoDigits(std::int64_t value) {
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
-} // namespace
 
 TDateTime Now() {
     return QDateTimeToDateTime(QDateTime::currentDateTime());

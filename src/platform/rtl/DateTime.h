@@ -43,6 +43,11 @@ std::int64_t MilliSecondsBetween(TDateTime now, TDateTime then);
 // value carries no zone.
 QString DateTimeToStr(TDateTime value, const QLocale& locale = QLocale::system());
 
+// The Qt formats DateTimeToStr writes with: the locale's short date with a four-digit
+// year ("M/d/yyyy"), and its long time without the time-zone name ("h:mm:ss AP").
+QString ShortDateFormat(const QLocale& locale = QLocale::system());
+QString LongTimeFormat(const QLocale& locale = QLocale::system());
+
 // "dd.mm hh:nn:ss": two-digit day, a point, two-digit month, a blank, then hours 00-23,
 // minutes and seconds, two digits each, separated by the locale's time separator.
 QString FormatDayMonthTime(TDateTime value, const QLocale& locale = QLocale::system());

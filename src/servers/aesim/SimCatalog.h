@@ -9,7 +9,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 #include <memory>
 #include <optional>

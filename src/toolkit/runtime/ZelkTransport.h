@@ -15,7 +15,8 @@ class TZelkComponent;
 // The connection a client component holds while it is connected. The methods raise
 // the toolkit's exceptions; unlike a server's COM interface this one never crosses a
 // process, so its failures are exceptions, not result codes.
-ZELK_INTERFACE(IZelkConnection, IUnknown, "2E0EDBB1-C374-4575-B7AC-0CCBAB0973B9") {
+ZELK_INTERFACE_IDENTITY(IZelkConnection, IUnknown, "2E0EDBB1-C374-4575-B7AC-0CCBAB0973B9");
+struct IZelkConnection : IUnknown {
     virtual void Connect(const QString& ClientName, const QString& Server, const QString& Computer,
                          const QStringList& Params, int Delay) = 0;
     virtual void Disconnect() = 0;
@@ -36,20 +37,24 @@ protected:
 
 // Data Access connections, groups and item browsers: their factories are part of a
 // transport's registration, but nothing in this program uses them.
-ZELK_INTERFACE(IZelkDAConnection, IZelkConnection, "B64D9A7C-1FA9-4AC3-9049-3C36448580DD") {
+ZELK_INTERFACE_IDENTITY(IZelkDAConnection, IZelkConnection, "B64D9A7C-1FA9-4AC3-9049-3C36448580DD");
+struct IZelkDAConnection : IZelkConnection {
 protected:
     ~IZelkDAConnection() = default;
 };
-ZELK_INTERFACE(IZelkGroup, IUnknown, "0B39CD52-407F-4983-A1EF-33E36ACAA2C3") {
+ZELK_INTERFACE_IDENTITY(IZelkGroup, IUnknown, "0B39CD52-407F-4983-A1EF-33E36ACAA2C3");
+struct IZelkGroup : IUnknown {
 protected:
     ~IZelkGroup() = default;
 };
-ZELK_INTERFACE(IZelkBrowser, IUnknown, "B17D0EFD-A7E8-4DA3-BC3B-DE22AE3E73E9") {
+ZELK_INTERFACE_IDENTITY(IZelkBrowser, IUnknown, "B17D0EFD-A7E8-4DA3-BC3B-DE22AE3E73E9");
+struct IZelkBrowser : IUnknown {
 protected:
     ~IZelkBrowser() = default;
 };
 
-ZELK_INTERFACE(IZelkServerBrowser, IUnknown, "EE37583A-B0C2-41C2-A263-CEAE0601CD55") {
+ZELK_INTERFACE_IDENTITY(IZelkServerBrowser, IUnknown, "EE37583A-B0C2-41C2-A263-CEAE0601CD55");
+struct IZelkServerBrowser : IUnknown {
     // Enumerates the servers of the kinds in `Servertype` on `Computer` and calls
     // `AddServerEvent` once per server found.
     virtual void Execute(tZelkServerSet Servertype, const QString& Computer, const QString& Proxy,

@@ -32,21 +32,24 @@ private:
     const std::size_t FTableEntries = zelk::com::GlobalInterfaceTableEntries();
 };
 
-ZELK_INTERFACE(ITestAnimal, IUnknown, "6B1F3E10-3C2A-4D5E-9F60-7A8B9C0D1E01") {
+ZELK_INTERFACE_IDENTITY(ITestAnimal, IUnknown, "6B1F3E10-3C2A-4D5E-9F60-7A8B9C0D1E01");
+struct ITestAnimal : IUnknown {
     virtual int STDMETHODCALLTYPE Legs() = 0;
 
 protected:
     ~ITestAnimal() = default;
 };
 
-ZELK_INTERFACE(ITestDog, ITestAnimal, "6B1F3E10-3C2A-4D5E-9F60-7A8B9C0D1E02") {
+ZELK_INTERFACE_IDENTITY(ITestDog, ITestAnimal, "6B1F3E10-3C2A-4D5E-9F60-7A8B9C0D1E02");
+struct ITestDog : ITestAnimal {
     virtual int STDMETHODCALLTYPE Bark() = 0;
 
 protected:
     ~ITestDog() = default;
 };
 
-ZELK_INTERFACE(ITestCounter, IUnknown, "6B1F3E10-3C2A-4D5E-9F60-7A8B9C0D1E03") {
+ZELK_INTERFACE_IDENTITY(ITestCounter, IUnknown, "6B1F3E10-3C2A-4D5E-9F60-7A8B9C0D1E03");
+struct ITestCounter : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Tick(int value) = 0;
 
 protected:
@@ -54,7 +57,8 @@ protected:
 };
 
 // Implemented by nothing.
-ZELK_INTERFACE(ITestOther, IUnknown, "6B1F3E10-3C2A-4D5E-9F60-7A8B9C0D1E04") {
+ZELK_INTERFACE_IDENTITY(ITestOther, IUnknown, "6B1F3E10-3C2A-4D5E-9F60-7A8B9C0D1E04");
+struct ITestOther : IUnknown {
 protected:
     ~ITestOther() = default;
 };

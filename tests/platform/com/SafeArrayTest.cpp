@@ -210,3 +210,28 @@ TEST_F(SafeArrays, RejectUnsupportedTypesAndBadArguments) {
     SafeArrayDestroy(copy);
     EXPECT_EQ(SafeArrayDestroy(&onStack), S_OK);
 }
+
+TEST_F(SafeArrays, SayWhatTheyHoldAsWindowsDoes) {
+    const struct {
+        VARTYPE vt;
+        USHORT features;
+    } cases[] = {{VT_UNKNOWN, FADF_HAVEIID | FADF_UNKNOWN},
+                 {VT_DISPATCH, FADF_HAVEIID | FADF_DISPATCH},
+                 {VT_BSTR, FADF_HAVEVARTYPE | FADF_BSTR},
+                 {VT_VARIANT, FADF_HAVEVARTYPE | FADF_VARIANT},
+                 {VT_I4, FADF_HAVEVARTYPE}};
+    for (const auto& c : cases) {
+        SAFEARRAY* array = SafeArrayCreateVector(c.vt, 0, 1);
+        ASSERT_NE(array, nullptr) << c.vt;
+        SAFEARRAY* copy = nullptr;
+        ASSERT_EQ(SafeArrayCopy(array, &copy), S_OK);
+        for (SAFEARRAY* a : {array, copy}) {
+            EXPECT_EQ(a->fFeatures, c.features) << c.vt;
+            VARTYPE vt = VT_EMPTY;
+            EXPECT_EQ(SafeArrayGetVartype(a, &vt), S_OK);
+            EXPECT_EQ(vt, c.vt);
+        }
+        SafeArrayDestroy(copy);
+        SafeArrayDestroy(array);
+    }
+}

@@ -1,6 +1,7 @@
 #include "syserror.h"
 
 #include "ComValueTestSupport.h"
+#include "OsHelpers.h"
 
 #include <string>
 
@@ -46,6 +47,7 @@ TEST_F(SystemMessages, GiveTheWindowsTextsWithTheirEndings) {
         {0x80070002, "The system cannot find the file specified.\r\n"},
         {0x00000002, "The system cannot find the file specified.\r\n"},
         {0x80040201, "An event was unable to invoke any of the subscribers\r\n"},
+        {0x8007007E, "The specified module could not be found.\r\n"},
     };
     for (const auto& t : texts)
         EXPECT_EQ(SystemMessageText(static_cast<HRESULT>(t.code)), QLatin1String(t.text)) << t.code;
@@ -93,4 +95,17 @@ TEST_F(SystemMessages, FormatMessageKeepsTheBufferContract) {
                              buffer, 64, nullptr),
               length - 1);
     EXPECT_EQ(std::u16string(buffer), u"Unspecified error ") << "line breaks become blanks";
+}
+
+TEST_F(SystemMessages, FormatMessageSaysWhyItFailedThroughTheLastError) {
+    WCHAR buffer[64];
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(FormatMessageW(FromSystem, nullptr, 0x80041234, 0, buffer, 64, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_MR_MID_NOT_FOUND) << "no text for the code";
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(FormatMessageW(FromSystem, nullptr, 0x80004005, 0, buffer, 5, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(FormatMessageW(FromSystem, nullptr, 0x80004005, 0, nullptr, 64, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }

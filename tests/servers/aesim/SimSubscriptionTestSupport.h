@@ -18,7 +18,8 @@
 #include <mutex>
 
 // The fake server's own interface (interfaces are declared in the global namespace).
-ZELK_INTERFACE(ISubTestServer, IUnknown, "5A0C2E61-7B1D-4C8E-9F20-3D4E5F607181") {
+ZELK_INTERFACE_IDENTITY(ISubTestServer, IUnknown, "5A0C2E61-7B1D-4C8E-9F20-3D4E5F607181");
+struct ISubTestServer : IUnknown {
 protected:
     ~ISubTestServer() = default;
 };

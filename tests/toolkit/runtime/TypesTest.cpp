@@ -97,6 +97,19 @@ TEST(SharedTypes, VariantTextsOfScalarsAndNestedArrays) {
     EXPECT_EQ(VariantToStr(doubles), QStringLiteral("0.5;-1.25;"));
 }
 
+TEST(SharedTypes, DateAttributesShowTheirCentury) {
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    TVariants v;
+    VARIANT& date = v.Add();
+    date.vt = VT_DATE;
+    date.date = 1.75; // 1899-12-31 18:00, which two-digit years showed as 12/31/99
+    EXPECT_EQ(VariantToStr(date), QStringLiteral("12/31/1899 6:00:00 PM"));
+    date.date = 54789.0; // 2050-01-01
+    EXPECT_EQ(VariantToStr(date), QStringLiteral("1/1/2050"));
+    QLocale::setDefault(saved);
+}
+
 TEST(SharedTypes, VariantTextOfATwoDimensionalArrayIsEmpty) {
     SAFEARRAYBOUND bounds[2] = {{2, 0}, {2, 0}};
     VARIANT matrix;
