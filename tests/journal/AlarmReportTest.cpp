@@ -172,6 +172,34 @@ TEST_P(AlarmReport, ThreeActivationsWithinTheWindowChatterAndJustOutsideDoNot) {
     EXPECT_EQ(report.Chattering[1].Source, QStringLiteral("Plant1.Slow"));
 }
 
+// Chattering is looked for one condition at a time and only among the range's activations.
+TEST_P(AlarmReport, ChatteringCountsOneConditionsActivationsWithinTheRangeOnly) {
+    // Three at the same instant chatter; so does the second condition of a quiet source.
+    for (int i = 0; i < 3; ++i)
+        Plant.Raise(QStringLiteral("Plant1.Burst"), Noon + Minute);
+    Plant.Raise(QStringLiteral("Plant1.Pump"), Noon + 2 * Minute, 500, QStringLiteral("FLOW"));
+    for (int i = 0; i < 3; ++i)
+        Plant.Raise(QStringLiteral("Plant1.Pump"), Noon + 5 * Minute + i * Second, 500,
+                    QStringLiteral("PRESSURE"));
+    // Two conditions of one source, two activations each: no condition has three.
+    for (const char* condition : {"LEVEL", "TEMP"})
+        for (int i = 0; i < 2; ++i)
+            Plant.Raise(QStringLiteral("Plant1.Mixed"), Noon + 10 * Minute + i * Second, 500,
+                        QLatin1String(condition));
+    // Three within seconds across either edge of the range: one or two inside only.
+    for (int i = 0; i < 3; ++i) {
+        Plant.Raise(QStringLiteral("Plant1.Early"), Noon - 2 * Second + i * Second);
+        Plant.Raise(QStringLiteral("Plant1.Late"), Noon + TicksPerHour - Second + i * Second);
+    }
+    const TZelkAlarmReport report = Plant.Report(Noon, Noon + TicksPerHour);
+    ASSERT_EQ(report.Chattering.size(), 2u);
+    EXPECT_EQ(report.Chattering[0].Source, QStringLiteral("Plant1.Burst"));
+    EXPECT_EQ(report.Chattering[1].Source, QStringLiteral("Plant1.Pump"));
+    EXPECT_EQ(report.Chattering[1].Condition, QStringLiteral("PRESSURE"));
+    EXPECT_EQ(report.Chattering[1].Count, 3);
+    EXPECT_EQ(report.Alarms, 3 + 1 + 3 + 4 + 1 + 1);
+}
+
 TEST_P(AlarmReport, AnAlarmActiveForADayAndASecondIsStandingAtTheEnd) {
     const std::int64_t end = Noon + 2 * 24 * TicksPerHour;
     const std::int64_t day = 24 * TicksPerHour;
@@ -198,6 +226,32 @@ TEST_P(AlarmReport, AnAlarmActiveForADayAndASecondIsStandingAtTheEnd) {
     options.StandingAfter = 12 * TicksPerHour;
     report = Plant.Report(options);
     EXPECT_EQ(report.Standing.size(), 2u);
+}
+
+// Each condition's own last notification counts, also beside other conditions of its source;
+// of two at the same time, the one written later.
+TEST_P(AlarmReport, StandingReadsEachConditionsLastNotification) {
+    const std::int64_t end = Noon + 2 * 24 * TicksPerHour;
+    const std::int64_t old = end - 30 * TicksPerHour;
+    for (const char* condition : {"FLOW", "LEVEL", "PRESSURE", "TEMP"})
+        Plant.Raise(QStringLiteral("Plant1.Tank"), old, 500, QLatin1String(condition));
+    Plant.Clear(QStringLiteral("Plant1.Tank"), old, old + Minute, QStringLiteral("LEVEL"));
+    Plant.Clear(QStringLiteral("Plant1.Tank"), old, old + Minute, QStringLiteral("TEMP"));
+    // Cleared and raised again in the same instant: still active, and standing.
+    Plant.Clear(QStringLiteral("Plant1.Tank"), old, old + Minute, QStringLiteral("FLOW"));
+    Plant.Raise(QStringLiteral("Plant1.Tank"), old + Minute, 500, QStringLiteral("FLOW"));
+    Plant.Raise(QStringLiteral("Plant1.Other"), old);
+    const TZelkAlarmReport report = Plant.Report(end - TicksPerHour, end);
+    ASSERT_EQ(report.Standing.size(), 3u);
+    EXPECT_EQ(report.Standing[0].Source, QStringLiteral("Plant1.Other"));
+    EXPECT_EQ(report.Standing[1].Condition, QStringLiteral("PRESSURE"));
+    EXPECT_EQ(report.Standing[2].Condition, QStringLiteral("FLOW"));
+    EXPECT_EQ(report.Standing[2].ActiveSince, old + Minute);
+    TZelkAlarmReportOptions options;
+    options.From = end - TicksPerHour;
+    options.To = end;
+    options.Area = QStringLiteral("Plant1.Tank");
+    EXPECT_EQ(Plant.Report(options).Standing.size(), 2u);
 }
 
 TEST_P(AlarmReport, AcknowledgementDelaysAreTheServersOrElseThisClients) {
@@ -311,7 +365,7 @@ TEST(AlarmReportIndexes, AnUpgradedJournalGetsThemAndSQLiteUsesThem) {
     plant.Raise(Tag(1), Noon);
     EXPECT_EQ(plant.Report(Noon, Noon + Minute).Alarms, 1);
     TZelkJournalReader reader(place.Url());
-    EXPECT_EQ(zelk::journal::SchemaVersion(reader.Connection()), 3);
+    EXPECT_EQ(zelk::journal::SchemaVersion(reader.Connection()), 4);
     QSqlQuery plan(reader.Connection().Database());
     const QString alarms = QLatin1String(zelk::journal::AlarmTerms);
     ASSERT_TRUE(plan.exec(QStringLiteral("EXPLAIN QUERY PLAN SELECT COUNT(*) FROM "

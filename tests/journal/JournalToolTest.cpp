@@ -118,7 +118,7 @@ TEST(JournalTool, FormatsFiltersAndPagesOfAQuery) {
 
     const TRun info = Journal(QStringList{QStringLiteral("info")} + journal);
     EXPECT_TRUE(info.Out.contains("notifications     5000")) << info.Out.toStdString();
-    EXPECT_TRUE(info.Out.contains("schema version    3"));
+    EXPECT_TRUE(info.Out.contains("schema version    4"));
     const TRun purge = Journal(
         QStringList{QStringLiteral("purge"), QStringLiteral("--max-rows"), QStringLiteral("100")} +
         journal);

@@ -28,6 +28,14 @@ QString Terms(const char* terms) {
 
 } // namespace
 
+QString TAlarmReportSql::Indexed(const char* Index) const {
+    // SQLite picks the time index for a range of times and then sorts; PostgreSQL has no
+    // such clause and plans by its statistics.
+    return FConnection.Backend() == TZelkJournalBackend::SQLite
+               ? QStringLiteral(" INDEXED BY ") + QLatin1String(Index)
+               : QString();
+}
+
 TAlarmReportSql::TAlarmReportSql(TZelkJournalConnection& Connection,
                                  const TZelkAlarmReportOptions& Options, std::int64_t From,
                                  std::int64_t To)
@@ -37,7 +45,10 @@ std::optional<std::pair<std::int64_t, std::int64_t>>
 TAlarmReportSql::Span(TZelkJournalConnection& Connection) {
     QSqlQuery query =
         Run(Connection.Database(),
-            QStringLiteral("SELECT MIN(time_raw), MAX(time_raw) FROM journal_notifications"), {});
+            // Apart, each is one step down the time index; together they read all of it.
+            QStringLiteral("SELECT (SELECT MIN(time_raw) FROM journal_notifications), (SELECT "
+                           "MAX(time_raw) FROM journal_notifications)"),
+            {});
     if (!query.next() || query.value(0).isNull())
         return std::nullopt;
     return std::pair{query.value(0).toLongLong(), query.value(1).toLongLong()};
@@ -87,24 +98,35 @@ std::vector<TPeriodCounts> TAlarmReportSql::Periods() {
 }
 
 TFrequentAlarms TAlarmReportSql::Frequent() {
-    // One pass over the alarms by condition gives both lists. A condition chatters when an
-    // activation comes within the window of the one ChatterCount - 1 activations before it.
+    // Both lists read the alarms by condition, on SQLite straight from the index kept in that
+    // order, so the counts group without sorting. A condition chatters when the
+    // ChatterCount - 1-th activation after one of its activations (or at the same time)
+    // comes within the window: one step along that index per activation, where a window
+    // function would copy every activation once more.
+    const auto alarms = [this](const char* alias) {
+        return QStringLiteral(" FROM journal_notifications AS ") + QLatin1String(alias) +
+               Indexed("journal_notifications_alarm_conditions");
+    };
     QVariantList values;
     QString sql = QStringLiteral("WITH conditions AS MATERIALIZED (SELECT source, condition, "
-                                 "COUNT(*) AS alarms, SUM(CASE WHEN earlier IS NOT NULL AND "
-                                 "time_raw - earlier <= %1 THEN 1 ELSE 0 END) AS bursts FROM "
-                                 "(SELECT source, condition, time_raw, LAG(time_raw, %2) OVER "
-                                 "(PARTITION BY source, condition ORDER BY time_raw) AS earlier "
-                                 "FROM journal_notifications")
-                      .arg(FOptions.ChatterWindow)
-                      .arg(std::max(FOptions.ChatterCount, 2) - 1);
-    sql += AlarmWhere(values) +
-           QStringLiteral(") AS activations GROUP BY source, condition) "
-                          "SELECT * FROM (SELECT 0 AS list, source, condition, alarms FROM "
+                                 "COUNT(*) AS alarms") +
+                  alarms("n") + AlarmWhere(values) +
+                  QStringLiteral(" GROUP BY source, condition), chattering AS (SELECT DISTINCT "
+                                 "source, condition") +
+                  alarms("a") + AlarmWhere(values) + QStringLiteral(" AND (SELECT b.time_raw") +
+                  alarms("b") + QStringLiteral(" WHERE ") + Terms(AlarmTerms) +
+                  QStringLiteral(" AND b.source = a.source AND b.condition = a.condition AND "
+                                 "b.time_raw >= a.time_raw AND b.time_raw < ? ORDER BY "
+                                 "b.time_raw LIMIT 1 OFFSET %1) - a.time_raw <= %2) ")
+                      .arg(std::max(FOptions.ChatterCount, 2) - 1)
+                      .arg(FOptions.ChatterWindow);
+    values << qlonglong{FTo};
+    sql += QStringLiteral("SELECT * FROM (SELECT 0 AS list, source, condition, alarms FROM "
                           "conditions ORDER BY alarms DESC, source, condition LIMIT %1) AS top "
-                          "UNION ALL SELECT * FROM (SELECT 1 AS list, source, condition, alarms "
-                          "FROM conditions WHERE bursts > 0 ORDER BY alarms DESC, source, "
-                          "condition) AS chattering")
+                          "UNION ALL SELECT * FROM (SELECT 1 AS list, c.source, c.condition, "
+                          "c.alarms FROM conditions c JOIN chattering h ON h.source = c.source "
+                          "AND h.condition = c.condition ORDER BY c.alarms DESC, c.source, "
+                          "c.condition) AS chattering")
                .arg(std::max(FOptions.TopCount, 0));
     QSqlQuery query = Run(FConnection.Database(), sql, values);
     TFrequentAlarms frequent;
@@ -116,27 +138,48 @@ TFrequentAlarms TAlarmReportSql::Frequent() {
 }
 
 std::vector<TZelkStandingAlarm> TAlarmReportSql::Standing() {
-    // The last notification of each condition before the end tells its state then.
+    // The last notification of each condition before the end tells its state then; of two
+    // at the same time, the one written later.
     QVariantList values;
-    values << qlonglong{FTo};
-    const QString where = QStringLiteral(" WHERE ") + Terms(ConditionTerms) +
-                          QStringLiteral(" AND time_raw < ?") +
-                          AreaClause(QStringLiteral("source"), values);
-    QString last;
-    if (FConnection.Backend() == TZelkJournalBackend::SQLite)
-        // SQLite takes the other columns from the row that holds the maximum.
-        last = QStringLiteral("SELECT source, condition, MAX(time_raw), new_state, "
-                              "active_time_raw FROM journal_notifications") +
-               where + QStringLiteral(" GROUP BY source, condition");
-    else
-        last = QStringLiteral("SELECT DISTINCT ON (source, condition) source, condition, "
-                              "new_state, active_time_raw FROM journal_notifications") +
-               where + QStringLiteral(" ORDER BY source, condition, time_raw DESC, id DESC");
-    values << qlonglong{FTo - FOptions.StandingAfter};
-    const QString sql = QStringLiteral("SELECT source, condition, active_time_raw FROM (") + last +
-                        QStringLiteral(") AS states WHERE (new_state & 2) <> 0 AND "
-                                       "active_time_raw < ? ORDER BY active_time_raw, source, "
-                                       "condition");
+    QString sql;
+    if (FConnection.Backend() == TZelkJournalBackend::SQLite) {
+        // The conditions one by one, each a step along the conditions index to the next
+        // one and one to its last notification: a few thousand steps where a grouping
+        // would read every notification.
+        const QString byCondition = QStringLiteral(" FROM journal_notifications") +
+                                    Indexed("journal_notifications_conditions") +
+                                    QStringLiteral(" WHERE ") + Terms(ConditionTerms);
+        sql = QStringLiteral("WITH RECURSIVE conditions(source, condition) AS (SELECT * FROM "
+                             "(SELECT source, condition") +
+              byCondition +
+              QStringLiteral(" ORDER BY source, condition LIMIT 1) UNION ALL SELECT n.source, "
+                             "n.condition FROM conditions c JOIN journal_notifications n ON "
+                             "n.id = COALESCE((SELECT id") +
+              byCondition +
+              QStringLiteral(" AND source = c.source AND condition > c.condition ORDER BY "
+                             "condition LIMIT 1), (SELECT id") +
+              byCondition +
+              QStringLiteral(" AND source > c.source ORDER BY source, condition LIMIT 1))) "
+                             "SELECT c.source, c.condition, s.active_time_raw FROM conditions c "
+                             "JOIN journal_notifications s ON s.id = (SELECT id") +
+              byCondition +
+              QStringLiteral(" AND source = c.source AND condition = c.condition AND time_raw "
+                             "< ? ORDER BY time_raw DESC, id DESC LIMIT 1) WHERE (s.new_state & "
+                             "2) <> 0 AND s.active_time_raw < ?");
+        values << qlonglong{FTo} << qlonglong{FTo - FOptions.StandingAfter};
+        sql += AreaClause(QStringLiteral("c.source"), values);
+    } else {
+        values << qlonglong{FTo};
+        sql = QStringLiteral("SELECT source, condition, active_time_raw FROM (SELECT DISTINCT ON "
+                             "(source, condition) source, condition, new_state, active_time_raw "
+                             "FROM journal_notifications WHERE ") +
+              Terms(ConditionTerms) + QStringLiteral(" AND time_raw < ?") +
+              AreaClause(QStringLiteral("source"), values) +
+              QStringLiteral(" ORDER BY source, condition, time_raw DESC, id DESC) AS states "
+                             "WHERE (new_state & 2) <> 0 AND active_time_raw < ?");
+        values << qlonglong{FTo - FOptions.StandingAfter};
+    }
+    sql += QStringLiteral(" ORDER BY 3, 1, 2");
     QSqlQuery query = Run(FConnection.Database(), sql, values);
     std::vector<TZelkStandingAlarm> standing;
     while (query.next())

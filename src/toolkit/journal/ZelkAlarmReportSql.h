@@ -1,7 +1,7 @@
 #pragma once
 
 // The alarm report's questions to the database. Each is one statement that aggregates in
-// the database over the journal's alarm indexes (schema version 3) and returns counts or
+// the database over the journal's alarm indexes (schema versions 3 and 4) and returns counts or
 // short lists. Alarm, acknowledgement and condition rows are picked by the very terms the
 // partial indexes are made with, so that SQLite recognises the index it may use.
 
@@ -58,6 +58,8 @@ private:
     // The alarms of the range and area: " WHERE <alarm> AND range [AND area]" and its values.
     QString AlarmWhere(QVariantList& Values) const;
     QString AreaClause(const QString& Column, QVariantList& Values) const;
+    // " INDEXED BY Index" on SQLite, nothing elsewhere.
+    QString Indexed(const char* Index) const;
 
     TZelkJournalConnection& FConnection;
     const TZelkAlarmReportOptions& FOptions;

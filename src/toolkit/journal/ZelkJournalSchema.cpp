@@ -53,6 +53,14 @@ const char* const Version3[] = {
     "UPDATE journal_meta SET value = '3' WHERE name = 'version'",
 };
 
+// The alarms again, by condition: the most frequent and the chattering alarms read them in
+// this order, so the database neither sorts them nor looks up the table.
+const char* const Version4[] = {
+    "CREATE INDEX journal_notifications_alarm_conditions ON journal_notifications (source, "
+    "condition, time_raw) WHERE %ALARM%",
+    "UPDATE journal_meta SET value = '4' WHERE name = 'version'",
+};
+
 template <std::size_t N>
 void RunStep(TZelkJournalConnection& connection, const char* const (&statements)[N]) {
     const QString id = connection.Backend() == TZelkJournalBackend::SQLite
@@ -74,6 +82,8 @@ void RunSteps(TZelkJournalConnection& connection, int from, int to) {
         RunStep(connection, Version2);
     if (from < 3 && to >= 3)
         RunStep(connection, Version3);
+    if (from < 4 && to >= 4)
+        RunStep(connection, Version4);
 }
 
 QString MetaValue(QSqlDatabase& database, const char* name) {
