@@ -8,11 +8,17 @@ TZelkEventServer::TZelkEventServer(TComponent* AOwner)
       FBrowser(std::make_unique<TZelkEventAreaBrowser>()),
       FFilter(std::make_unique<TZelkEventFilters>(this)) {
     FVersion = QStringLiteral("5.28");
+    FCategoryLookup = MakeCategoryLookup();
+    // A previous notification that a merge pushes out goes through OnDeleteEvent.
+    FEvents->SetDeleter(
+        [this](std::unique_ptr<TZelkEvent> Event) { DeleteEvent(std::move(Event)); });
     SetEventlistSort({QStringLiteral("Active (D)"), QStringLiteral("Time (D)")});
     SetProtocol(coCOM);
 }
 
 TZelkEventServer::~TZelkEventServer() {
+    // Events and snapshots that outlive the component name no attribute from now on.
+    FCategoryLookup.reset();
     Destroying();
     OnDisconnect = nullptr;
     try {
@@ -79,11 +85,20 @@ int TZelkEventServer::NextEventId() noexcept {
 }
 
 void TZelkEventServer::DeleteEvent(TZelkEvent* Event) {
-    if (!Event)
+    if (!FEvents->Holds(Event))
         return;
-    const std::unique_ptr<TZelkEvent> doomed(Event);
-    if (OnDeleteEvent)
-        OnDeleteEvent(this, Event);
+    // The handler sees the event listed; the list destroys it whatever the handler does.
+    zelk::ae::RunThenClose(
+        [&] {
+            if (OnDeleteEvent)
+                OnDeleteEvent(this, Event);
+        },
+        [&] { FEvents->Extract(Event); });
+}
+
+void TZelkEventServer::DeleteEvent(std::unique_ptr<TZelkEvent> Event) {
+    if (Event && OnDeleteEvent)
+        OnDeleteEvent(this, Event.get());
 }
 
 void TZelkEventServer::BeginUpdate() {
