@@ -17,8 +17,6 @@ TZelkEventServer::TZelkEventServer(TComponent* AOwner)
 }
 
 TZelkEventServer::~TZelkEventServer() {
-    // Events and snapshots that outlive the component name no attribute from now on.
-    FCategoryLookup.reset();
     Destroying();
     OnDisconnect = nullptr;
     try {
@@ -33,6 +31,9 @@ TZelkEventServer::~TZelkEventServer() {
     // Each filter un-advises its subscription, should the deactivation have failed
     // before it got to them.
     FFilter.reset();
+    // Events and snapshots that outlive the component name no attribute from now on. Only
+    // now: until every sink is un-advised, a server thread may be building events.
+    FCategoryLookup.reset();
 }
 
 // ---- sorting ----

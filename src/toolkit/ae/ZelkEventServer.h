@@ -245,6 +245,6 @@ protected:
     TZelkCOMAEConnection* FConnection = nullptr;
     std::uint32_t FCategoriesGeneration = 0;
     zelk::ae::TEventServerObservers FObservers;
-    // Shared only so that events can hold it weakly; released first on destruction.
+    // Shared only so that events can hold it weakly; released at the end of destruction.
     std::shared_ptr<IZelkCategoryLookup> FCategoryLookup;
 };
