@@ -1,11 +1,12 @@
 // The main window's journal: every notification and operator action of its event server
-// kept in a database, the "History" page that reads it back, and the journal's state in
-// the status bar.
+// kept in a database, the "History" page that reads it back, the "Statistics" page with
+// the alarm performance report, and the journal's state in the status bar.
 
 #include "ZelkAE.h"
 #include "ZelkAEDemoMain.h"
 #include "ZelkHistoryPage.h"
 #include "ZelkJournal.h"
+#include "ZelkStatisticsPage.h"
 #include "ui_ZelkAEDemoMain.h"
 
 #include <QInputDialog>
@@ -19,10 +20,17 @@ void TMainForm::SetUpJournal() {
     FHistory->setObjectName(QStringLiteral("TabHistory"));
     FHistory->JournalUrl = [this] { return JournalUrl(); };
     ui->PageControl1->addTab(FHistory, QStringLiteral("History"));
-    // The page shows the journal as it is when the operator turns to it.
-    connect(ui->PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+    auto* statistics = new TZelkStatisticsPage(ui->PageControl1);
+    statistics->setObjectName(QStringLiteral("TabStatistics"));
+    statistics->JournalUrl = [this] { return JournalUrl(); };
+    ui->PageControl1->addTab(statistics, QStringLiteral("Statistics"));
+    // The History page shows the journal as it is when the operator turns to it; the
+    // Statistics page computes its report the first time, and then when asked.
+    connect(ui->PageControl1, &QTabWidget::currentChanged, this, [this, statistics](int index) {
         if (ui->PageControl1->widget(index) == FHistory)
             FHistory->RefreshClick();
+        if (ui->PageControl1->widget(index) == statistics && !statistics->Report().To)
+            statistics->RefreshClick();
     });
 
     auto* journalItem = new QAction(QStringLiteral("Journal..."), this);
@@ -44,8 +52,11 @@ void TMainForm::SetUpJournal() {
     FStatusJournal = new QLabel(this);
     FStatusJournal->setObjectName(QStringLiteral("StatusJournal"));
     statusBar()->addPermanentWidget(FStatusJournal);
-    connect(FJournal, &TZelkEventJournal::StateChanged, this,
-            [this] { FStatusJournal->setText(FJournal->StateText()); });
+    // The label is the connection's context: a window destroyed with its journal open
+    // deletes the status bar first, and the journal's last state change then has no label
+    // to write to.
+    connect(FJournal, &TZelkEventJournal::StateChanged, FStatusJournal,
+            [label = FStatusJournal, journal = FJournal] { label->setText(journal->StateText()); });
     FStatusJournal->setText(FJournal->StateText());
 }
 

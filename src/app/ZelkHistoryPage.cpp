@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 #include "ZelkJournal.h"
+#include "ZelkPageControls.h"
 #include "ZelkJournalModel.h"
 #include "opc_ae.h"
 
@@ -19,10 +20,7 @@
 
 namespace {
 
-template <class T> T* Named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
+using zelk::app::Named;
 
 QString ErrorText(const std::exception& e) {
     const auto* own = dynamic_cast<const Exception*>(&e);
@@ -45,13 +43,7 @@ TZelkHistoryPage::TZelkHistoryPage(QWidget* parent)
       FStatus(Named(new QLabel(this), "HistoryStatus")), FModel(new TZelkJournalModel(this)) {
     FRange->addItems(
         {QStringLiteral("Last hour"), QStringLiteral("Last day"), QStringLiteral("From - to")});
-    const QDateTime now = QDateTime::currentDateTime();
-    for (QDateTimeEdit* edit : {FFrom, FTo}) {
-        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd hh:mm"));
-        edit->setCalendarPopup(true);
-    }
-    FFrom->setDateTime(now.addDays(-1));
-    FTo->setDateTime(now);
+    zelk::app::SetUpRangeEdits(FFrom, FTo);
     FText->setPlaceholderText(QStringLiteral("Source, condition or message contains"));
     FText->setClearButtonEnabled(true);
     FTypes->addItems({QStringLiteral("All types"), QStringLiteral("Condition"),

@@ -121,6 +121,8 @@ void AppendNotification(std::string& out, const TZelkJournalNotification& row, T
     const TZelkEventRecord& event = row.Event;
     switch (format) {
     case TToolFormat::Text:
+    case TToolFormat::Json: // the report's forms: never asked of a row
+    case TToolFormat::Html:
         AppendEventTextLine(out, event);
         return;
     case TToolFormat::JsonLines:
@@ -166,7 +168,9 @@ void AppendActionCsvHeader(std::string& out) {
 void AppendAction(std::string& out, const TZelkJournalActionRow& row, TToolFormat format) {
     const TZelkJournalAction& action = row.Action;
     switch (format) {
-    case TToolFormat::Text: {
+    case TToolFormat::Text:
+    case TToolFormat::Json: // the report's forms: never asked of a row
+    case TToolFormat::Html: {
         out += LocalTime(row.Received);
         out += "  ";
         AppendPlain(out, action.Kind.leftJustified(11));

@@ -21,6 +21,10 @@ const QString Description = QStringLiteral(
     "  query   print notifications (or, with --actions, operator actions), oldest first\n"
     "  purge   delete what is older than --days or beyond --max-rows notifications\n"
     "  info    row counts, time span, schema version and size\n"
+    "  report  the alarm performance report of a time range (--from, --to, --last), for the\n"
+    "          whole plant or one --area: alarm rate, floods, most frequent, chattering and\n"
+    "          standing alarms, priorities and acknowledgement times beside their targets;\n"
+    "          --format text, json or html (one file with its charts)\n"
     "\n"
     "Search texts (--source, --condition, --message, --text) match as a literal substring "
     "without regard to case; with --exact the whole field; with --wildcard as an OPC "
@@ -37,7 +41,8 @@ struct TOptionSet {
             .arg(DefaultJournalUrl()),
         QStringLiteral("URL")};
     QCommandLineOption Format{QStringLiteral("format"),
-                              QStringLiteral("Output form: text (default), jsonl or csv."),
+                              QStringLiteral("Output form: text (default), jsonl or csv; for "
+                                             "report text, json or html."),
                               QStringLiteral("FORMAT")};
     QCommandLineOption From{QStringLiteral("from"),
                             QStringLiteral("Notifications from this time on (ISO 8601; UTC "
@@ -89,6 +94,30 @@ struct TOptionSet {
                                              "received, server, computer).")};
     QCommandLineOption Days{QStringLiteral("days"), QStringLiteral("purge: keep the last N days."),
                             QStringLiteral("N")};
+    QCommandLineOption Area{QStringLiteral("area"),
+                            QStringLiteral("report: the sources of this area and below it "
+                                           "(default: the whole plant)."),
+                            QStringLiteral("PATH")};
+    QCommandLineOption Flood{QStringLiteral("flood"),
+                             QStringLiteral("report: more alarms than N in 10 minutes are a "
+                                            "flood (default 10)."),
+                             QStringLiteral("N")};
+    QCommandLineOption ChatterCount{QStringLiteral("chatter-count"),
+                                    QStringLiteral("report: activations of one condition that "
+                                                   "make it chattering (default 3)..."),
+                                    QStringLiteral("N")};
+    QCommandLineOption ChatterWindow{QStringLiteral("chatter-window"),
+                                     QStringLiteral("report: ...within this period (default "
+                                                    "60s)."),
+                                     QStringLiteral("PERIOD")};
+    QCommandLineOption Standing{QStringLiteral("standing"),
+                                QStringLiteral("report: an alarm active longer than this at the "
+                                               "end is standing (default 24h)."),
+                                QStringLiteral("PERIOD")};
+    QCommandLineOption Bands{QStringLiteral("bands"),
+                             QStringLiteral("report: the severities of the low, medium and high "
+                                            "priorities (default 1-333,334-666,667-1000)."),
+                             QStringLiteral("L-H,L-H,L-H")};
     QCommandLineOption MaxRows{QStringLiteral("max-rows"),
                                QStringLiteral("purge: keep the newest N notifications."),
                                QStringLiteral("N")};
@@ -186,11 +215,86 @@ void ReadQuery(const QCommandLineParser& parser, const TOptionSet& set, std::int
     options.Origin = parser.isSet(set.Origin);
 }
 
+std::vector<TZelkSeverityBand> ParseBands(const QString& text) {
+    std::vector<TZelkSeverityBand> bands = TZelkAlarmReportOptions::DefaultBands();
+    const QStringList ranges = text.split(QLatin1Char(','));
+    bool valid = ranges.size() == static_cast<qsizetype>(bands.size());
+    int next = 1;
+    for (qsizetype i = 0; valid && i < ranges.size(); ++i) {
+        try {
+            const auto [low, high] = zelk::cmdline::SeverityRange(ranges[i]);
+            valid = low >= next;
+            bands[static_cast<std::size_t>(i)].Low = low;
+            bands[static_cast<std::size_t>(i)].High = high;
+            next = high + 1;
+        } catch (const TUsageError&) {
+            valid = false;
+        }
+    }
+    if (!valid)
+        Refuse(QStringLiteral("invalid --bands '%1': expected three rising severity ranges, "
+                              "for example 1-333,334-666,667-1000")
+                   .arg(text));
+    return bands;
+}
+
+void ReadReport(const QCommandLineParser& parser, const TOptionSet& set, std::int64_t now,
+                TJournalToolOptions& options) {
+    TZelkAlarmReportOptions& report = options.Report;
+    if (parser.isSet(set.Last) && parser.isSet(set.From))
+        Refuse(QStringLiteral("--last and --from cannot be combined"));
+    if (parser.isSet(set.From))
+        report.From = ParseTime(parser, set.From);
+    if (parser.isSet(set.Last)) {
+        // From a whole 10 minutes on, so that the report's periods read as clock times.
+        report.From = now - ParsePeriodTicks(parser.value(set.Last));
+        *report.From -= *report.From % zelk::journal::ReportPeriodTicks;
+        report.To = now;
+    }
+    if (parser.isSet(set.To))
+        report.To = ParseTime(parser, set.To);
+    if (report.From && report.To && *report.To <= *report.From)
+        Refuse(QStringLiteral("--to must be later than --from"));
+    report.Area = parser.value(set.Area).trimmed();
+    if (parser.isSet(set.Flood))
+        report.FloodThreshold = static_cast<int>(ParseInteger(parser, set.Flood, 1, 1'000'000));
+    if (parser.isSet(set.ChatterCount))
+        report.ChatterCount = static_cast<int>(ParseInteger(parser, set.ChatterCount, 2, 1000));
+    if (parser.isSet(set.ChatterWindow))
+        report.ChatterWindow = ParsePeriodTicks(parser.value(set.ChatterWindow));
+    if (parser.isSet(set.Standing))
+        report.StandingAfter = ParsePeriodTicks(parser.value(set.Standing));
+    if (parser.isSet(set.Bands))
+        report.Bands = ParseBands(parser.value(set.Bands));
+}
+
+void ReadFormat(const QCommandLineParser& parser, const TOptionSet& set,
+                TJournalToolOptions& options) {
+    const bool report = options.Command == TToolCommand::Report;
+    if (!parser.isSet(set.Format))
+        return;
+    const QString format = parser.value(set.Format).trimmed().toLower();
+    if (format == QLatin1String("text"))
+        options.Format = TToolFormat::Text;
+    else if (!report && format == QLatin1String("jsonl"))
+        options.Format = TToolFormat::JsonLines;
+    else if (!report && format == QLatin1String("csv"))
+        options.Format = TToolFormat::Csv;
+    else if (report && format == QLatin1String("json"))
+        options.Format = TToolFormat::Json;
+    else if (report && format == QLatin1String("html"))
+        options.Format = TToolFormat::Html;
+    else
+        Refuse(QStringLiteral("unknown format '%1': expected %2")
+                   .arg(parser.value(set.Format), report ? QStringLiteral("text, json or html")
+                                                         : QStringLiteral("text, jsonl or csv")));
+}
+
 void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set, std::int64_t now,
                  TJournalToolOptions& options) {
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        Refuse(QStringLiteral("a command is needed: query, purge or info"));
+        Refuse(QStringLiteral("a command is needed: query, purge, info or report"));
     const QString command = positional.takeFirst();
     if (!positional.isEmpty())
         Refuse(QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
@@ -200,8 +304,11 @@ void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set, std::i
         options.Command = TToolCommand::Purge;
     else if (command == QLatin1String("info"))
         options.Command = TToolCommand::Info;
+    else if (command == QLatin1String("report"))
+        options.Command = TToolCommand::Report;
     else
-        Refuse(QStringLiteral("unknown command '%1': expected query, purge or info").arg(command));
+        Refuse(QStringLiteral("unknown command '%1': expected query, purge, info or report")
+                   .arg(command));
 
     options.JournalUrl =
         parser.isSet(set.Journal) ? parser.value(set.Journal).trimmed() : DefaultJournalUrl();
@@ -210,18 +317,7 @@ void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set, std::i
     } catch (const EZelkJournalError& e) {
         Refuse(e.Message());
     }
-    if (parser.isSet(set.Format)) {
-        const QString format = parser.value(set.Format).trimmed().toLower();
-        if (format == QLatin1String("text"))
-            options.Format = TToolFormat::Text;
-        else if (format == QLatin1String("jsonl"))
-            options.Format = TToolFormat::JsonLines;
-        else if (format == QLatin1String("csv"))
-            options.Format = TToolFormat::Csv;
-        else
-            Refuse(QStringLiteral("unknown format '%1': expected text, jsonl or csv")
-                       .arg(parser.value(set.Format)));
-    }
+    ReadFormat(parser, set, options);
     const bool purge = options.Command == TToolCommand::Purge;
     if (!purge && (parser.isSet(set.Days) || parser.isSet(set.MaxRows)))
         Refuse(QStringLiteral("--days and --max-rows belong to purge"));
@@ -234,8 +330,16 @@ void ReadOptions(const QCommandLineParser& parser, const TOptionSet& set, std::i
         if (!parser.isSet(set.Days) && !parser.isSet(set.MaxRows))
             Refuse(QStringLiteral("purge needs --days or --max-rows"));
     }
+    if (options.Command != TToolCommand::Report)
+        for (const QCommandLineOption* reportOnly : {&set.Area, &set.Flood, &set.ChatterCount,
+                                                     &set.ChatterWindow, &set.Standing, &set.Bands})
+            if (parser.isSet(*reportOnly))
+                Refuse(
+                    QStringLiteral("--%1 belongs to report").arg(reportOnly->names().constFirst()));
     if (options.Command == TToolCommand::Query)
         ReadQuery(parser, set, now, options);
+    if (options.Command == TToolCommand::Report)
+        ReadReport(parser, set, now, options);
 }
 
 } // namespace
@@ -256,12 +360,14 @@ TJournalToolCommand ParseJournalToolCommand(const QStringList& arguments, std::i
     parser.setApplicationDescription(Description);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("query, purge or info"));
-    parser.addOptions({set.Journal, set.Format,   set.From,        set.To,       set.Last,
-                       set.Types,   set.Severity, set.Category,    set.Source,   set.Condition,
-                       set.Message, set.Text,     set.Exact,       set.Wildcard, set.Actions,
-                       set.Kind,    set.Limit,    set.NewestFirst, set.Origin,   set.Days,
-                       set.MaxRows});
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("query, purge, info or report"));
+    parser.addOptions(
+        {set.Journal,       set.Format,   set.From,    set.To,        set.Last,    set.Types,
+         set.Severity,      set.Category, set.Source,  set.Condition, set.Message, set.Text,
+         set.Exact,         set.Wildcard, set.Actions, set.Kind,      set.Limit,   set.NewestFirst,
+         set.Origin,        set.Days,     set.MaxRows, set.Area,      set.Flood,   set.ChatterCount,
+         set.ChatterWindow, set.Standing, set.Bands});
     TJournalToolCommand command;
     if (!parser.parse(arguments)) {
         command.Action = TJournalToolCommand::UsageError;

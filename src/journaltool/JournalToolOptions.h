@@ -1,8 +1,9 @@
 #pragma once
 
-// The command line of zelk-ae-journal: a command (query, purge, info) and its options,
+// The command line of zelk-ae-journal: a command (query, purge, info, report) and its options,
 // read with QCommandLineParser, and the exit statuses the tool ends with.
 
+#include "ZelkAlarmReport.h"
 #include "ZelkJournalEntry.h"
 #include "ZelkJournalQuery.h"
 
@@ -18,8 +19,8 @@ enum TJournalToolExit : int {
     ExitIoError = 74,   // standard output failed
 };
 
-enum class TToolCommand { Query, Purge, Info };
-enum class TToolFormat { Text, JsonLines, Csv };
+enum class TToolCommand { Query, Purge, Info, Report };
+enum class TToolFormat { Text, JsonLines, Csv, Json, Html };
 
 struct TJournalToolOptions {
     TToolCommand Command = TToolCommand::Query;
@@ -34,6 +35,8 @@ struct TJournalToolOptions {
     bool Origin = false; // jsonl: add the journal's own fields
     // purge
     TZelkJournalRetention Retention;
+    // report
+    TZelkAlarmReportOptions Report;
 };
 
 struct TJournalToolCommand {

@@ -3,6 +3,7 @@
 #include "FdOutput.h"
 #include "JournalToolFormat.h"
 #include "JournalToolOptions.h"
+#include "JournalToolReport.h"
 #include "ZelkJournalReader.h"
 
 #include <QCoreApplication>
@@ -90,6 +91,17 @@ int Run(const TJournalToolOptions& options, zelk::rtl::TFdOutput& output) {
     case TToolCommand::Info:
         AppendInfo(output.Buffer(), reader.Info(), options.Format);
         return Finish(output);
+    case TToolCommand::Report: {
+        const TZelkAlarmReport report =
+            zelk::journal::ComputeAlarmReport(reader.Connection(), options.Report);
+        if (options.Format == TToolFormat::Json)
+            AppendReportJson(output.Buffer(), report);
+        else if (options.Format == TToolFormat::Html)
+            AppendReportHtml(output.Buffer(), report);
+        else
+            AppendReportText(output.Buffer(), report);
+        return Finish(output);
+    }
     case TToolCommand::Purge: {
         const std::int64_t deleted = reader.Purge(options.Retention);
         output.Buffer() += "deleted " + std::to_string(deleted) + " rows\n";

@@ -118,7 +118,7 @@ TEST(JournalTool, FormatsFiltersAndPagesOfAQuery) {
 
     const TRun info = Journal(QStringList{QStringLiteral("info")} + journal);
     EXPECT_TRUE(info.Out.contains("notifications     5000")) << info.Out.toStdString();
-    EXPECT_TRUE(info.Out.contains("schema version    2"));
+    EXPECT_TRUE(info.Out.contains("schema version    3"));
     const TRun purge = Journal(
         QStringList{QStringLiteral("purge"), QStringLiteral("--max-rows"), QStringLiteral("100")} +
         journal);
@@ -171,4 +171,63 @@ TEST(JournalTool, TimeArgumentsAreUtcWithAZoneAndLocalWithout) {
               utc);
     EXPECT_EQ(zelk::journaltool::ParseTimeArgument(QStringLiteral("2024-03-01 17:30")), utc);
     EXPECT_FALSE(zelk::journaltool::ParseTimeArgument(QStringLiteral("12:00")).has_value());
+}
+
+TEST(JournalTool, ReportsAMonitorRunAsTextJsonAndOneSelfContainedPage) {
+    const TJournalPlace place;
+    const TRun monitor = Monitor(
+        {QStringLiteral("--journal"), place.Url(), QStringLiteral("--count"), QStringLiteral("600"),
+         QStringLiteral("--quiet"), QStringLiteral("--simulate-flood"), QStringLiteral("0")});
+    ASSERT_EQ(monitor.ExitCode, 0) << monitor.Err.toStdString();
+    const QStringList journal{QStringLiteral("--journal"), place.Url()};
+    const auto report = [&journal](const QStringList& arguments) {
+        return Journal(QStringList{QStringLiteral("report")} + journal + arguments);
+    };
+
+    const TRun json = report({QStringLiteral("--format"), QStringLiteral("json")});
+    ASSERT_EQ(json.ExitCode, 0) << json.Err.toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(json.Out).object();
+    const double alarms = root.value(QStringLiteral("alarms")).toDouble();
+    EXPECT_GT(alarms, 0);
+    double counted = 0;
+    for (const QJsonValue period : root.value(QStringLiteral("alarmsPer10Minutes")).toArray())
+        counted += period.toDouble();
+    EXPECT_EQ(counted, alarms);
+    EXPECT_EQ(root.value(QStringLiteral("figures")).toArray().size(), 12);
+    EXPECT_FALSE(root.value(QStringLiteral("floods")).toArray().isEmpty()) << "a flood it was";
+
+    const TRun area = report({QStringLiteral("--format"), QStringLiteral("json"),
+                              QStringLiteral("--area"), QStringLiteral("Plant1.TankFarm")});
+    const double tankFarm =
+        QJsonDocument::fromJson(area.Out).object().value(QStringLiteral("alarms")).toDouble();
+    EXPECT_GT(tankFarm, 0);
+    EXPECT_LT(tankFarm, alarms);
+
+    const TRun text = report({});
+    EXPECT_TRUE(text.Out.startsWith("Alarm performance report\n")) << text.Out.toStdString();
+    EXPECT_TRUE(text.Out.contains("NOT MET"));
+
+    // One file that needs nothing else: no scripts, no links, no images from elsewhere.
+    const TRun html = report({QStringLiteral("--format"), QStringLiteral("html")});
+    ASSERT_EQ(html.ExitCode, 0);
+    EXPECT_TRUE(html.Out.startsWith("<!DOCTYPE html>"));
+    EXPECT_EQ(html.Out.count("<svg "), 3) << "rate, most frequent, priorities";
+    EXPECT_TRUE(html.Out.contains("flood: more than 10"));
+    for (const char* outside : {"<script", "src=", "href=", "@import", "url("})
+        EXPECT_FALSE(html.Out.contains(outside)) << outside;
+
+    for (const QStringList& wrong :
+         {QStringList{QStringLiteral("--format"), QStringLiteral("csv")},
+          QStringList{QStringLiteral("--bands"), QStringLiteral("1-333,300-666,667-1000")},
+          QStringList{QStringLiteral("--chatter-count"), QStringLiteral("1")},
+          QStringList{QStringLiteral("--from"), QStringLiteral("2024-03-02"),
+                      QStringLiteral("--to"), QStringLiteral("2024-03-01")}}) {
+        const TRun run = report(wrong);
+        EXPECT_EQ(run.ExitCode, 64) << wrong.join(QLatin1Char(' ')).toStdString();
+    }
+    EXPECT_EQ(Journal(QStringList{QStringLiteral("query"), QStringLiteral("--area"),
+                                  QStringLiteral("Plant1")} +
+                      journal)
+                  .ExitCode,
+              64);
 }

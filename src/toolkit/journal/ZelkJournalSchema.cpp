@@ -1,5 +1,7 @@
 #include "ZelkJournalSchema.h"
 
+#include "ZelkAlarmReportSql.h"
+
 #include <QStringList>
 #include <QtSql/QSqlError>
 #include <QtSql/QSqlQuery>
@@ -39,6 +41,18 @@ const char* const Version2[] = {
     "UPDATE journal_meta SET value = '2' WHERE name = 'version'",
 };
 
+// The alarm report's indexes: each holds only the rows one of its questions reads, with
+// the columns it needs, so a report reads indexes and never the table.
+const char* const Version3[] = {
+    "CREATE INDEX journal_notifications_alarms ON journal_notifications (time_raw, source, "
+    "condition, severity, active_time_raw, ack_required) WHERE %ALARM%",
+    "CREATE INDEX journal_notifications_acks ON journal_notifications (active_time_raw, source, "
+    "condition, time_raw) WHERE %ACK%",
+    "CREATE INDEX journal_notifications_conditions ON journal_notifications (source, condition, "
+    "time_raw, new_state, active_time_raw) WHERE %CONDITION%",
+    "UPDATE journal_meta SET value = '3' WHERE name = 'version'",
+};
+
 template <std::size_t N>
 void RunStep(TZelkJournalConnection& connection, const char* const (&statements)[N]) {
     const QString id = connection.Backend() == TZelkJournalBackend::SQLite
@@ -46,7 +60,11 @@ void RunStep(TZelkJournalConnection& connection, const char* const (&statements)
                            : QStringLiteral("BIGSERIAL PRIMARY KEY");
     for (const char* statement : statements)
         Execute(connection.Database(),
-                QString::fromLatin1(statement).replace(QLatin1String("%ID%"), id));
+                QString::fromLatin1(statement)
+                    .replace(QLatin1String("%ID%"), id)
+                    .replace(QLatin1String("%ALARM%"), QLatin1String(AlarmTerms))
+                    .replace(QLatin1String("%ACK%"), QLatin1String(AckTerms))
+                    .replace(QLatin1String("%CONDITION%"), QLatin1String(ConditionTerms)));
 }
 
 void RunSteps(TZelkJournalConnection& connection, int from, int to) {
@@ -54,6 +72,8 @@ void RunSteps(TZelkJournalConnection& connection, int from, int to) {
         RunStep(connection, Version1);
     if (from < 2 && to >= 2)
         RunStep(connection, Version2);
+    if (from < 3 && to >= 3)
+        RunStep(connection, Version3);
 }
 
 QString MetaValue(QSqlDatabase& database, const char* name) {

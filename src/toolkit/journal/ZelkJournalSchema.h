@@ -4,6 +4,7 @@
 // journal records the program that made it and its schema version in journal_meta:
 //   version 1   servers, notifications (indexed by time), operator actions
 //   version 2   per-condition results of acknowledgements; notifications by source
+//   version 3   the alarm report's indexes (alarms, acknowledgements, condition states)
 // Opening an empty database creates the current version; an older version is migrated
 // in one transaction; a database of another program, or of a newer version, is refused.
 
@@ -11,7 +12,7 @@
 
 namespace zelk::journal {
 
-inline constexpr int CurrentSchemaVersion = 2;
+inline constexpr int CurrentSchemaVersion = 3;
 
 // Prepares the connection's database for use and returns the schema version it had
 // before (0 for a new journal). With MayCreate unset an empty database is refused.
