@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <vector>
 
 namespace zelk::bench {
@@ -96,6 +97,24 @@ inline long ResidentKiB() {
 inline long PeakResidentKiB() {
     return detail::StatusKiB("VmHWM");
 }
+
+// Processor time, in milliseconds, of the calling thread and of the whole process: what a
+// phase cost each side. The UI thread's share against the rest (the server's threads) tells
+// which side limits a flood.
+struct TCpuTimes {
+    double Thread = 0;
+    double Process = 0;
+
+    static double Ms(clockid_t clock) {
+        timespec now{};
+        clock_gettime(clock, &now);
+        return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+    }
+    static TCpuTimes Now() { return {Ms(CLOCK_THREAD_CPUTIME_ID), Ms(CLOCK_PROCESS_CPUTIME_ID)}; }
+    TCpuTimes operator-(const TCpuTimes& earlier) const {
+        return {Thread - earlier.Thread, Process - earlier.Process};
+    }
+};
 
 // Runs the current thread's event loop for `seconds` under `meter`, and gives the resident
 // memory in MiB of each second, oldest first.

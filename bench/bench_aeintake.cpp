@@ -193,7 +193,7 @@ void BM_AcknowledgeAllLocally(benchmark::State& state) {
             ONEVENTSTRUCT& record = batch.Records()[i];
             record.dwEventType = OPC_SIMPLE_EVENT;
             record.wNewState = 0;
-            server.Events()->AddEvent(new TZelkEvent(&server, record));
+            server.Events()->AddEvent(std::make_unique<TZelkEvent>(&server, record));
         }
         server.Resort();
         server.EndUpdate();

@@ -78,10 +78,10 @@ struct TSample {
     }
 };
 
-TZelkEvent* NewEvent(TZelkEventServer& server, int index, std::mt19937& random) {
+std::unique_ptr<TZelkEvent> NewEvent(TZelkEventServer& server, int index, std::mt19937& random) {
     ONEVENTSTRUCT record;
     TSample sample(index, random, record);
-    return new TZelkEvent(&server, record);
+    return std::make_unique<TZelkEvent>(&server, record);
 }
 
 // A server whose list holds `count` live conditions, added in key order.
@@ -109,7 +109,7 @@ void BM_MergeBatch(benchmark::State& state) {
     const int conditions = 10000;
     const int batchSize = static_cast<int>(state.range(0));
     auto server = ServerWithConditions(conditions, random);
-    std::vector<TZelkEvent*> batch;
+    std::vector<std::unique_ptr<TZelkEvent>> batch;
     for (auto _ : state) {
         state.PauseTiming();
         batch.clear();
@@ -117,8 +117,8 @@ void BM_MergeBatch(benchmark::State& state) {
             batch.push_back(NewEvent(*server, static_cast<int>(random() % conditions), random));
         state.ResumeTiming();
         server->BeginUpdate();
-        for (TZelkEvent* event : batch)
-            server->Events()->AddEvent(event);
+        for (std::unique_ptr<TZelkEvent>& event : batch)
+            server->Events()->AddEvent(std::move(event));
         server->Resort();
         server->EndUpdate();
     }

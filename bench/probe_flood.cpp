@@ -73,11 +73,7 @@ struct TBracketTimes {
     double LongestWall = 0;
     double LongestCpu = 0;
 
-    static double ThreadCpuMs() {
-        timespec now{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-    }
+    static double ThreadCpuMs() { return zelk::bench::TCpuTimes::Ms(CLOCK_THREAD_CPUTIME_ID); }
     void Begin() {
         Wall.start();
         CpuStart = ThreadCpuMs();
@@ -95,8 +91,10 @@ void RunPhase(const char* name, int rate, int seconds, zelk::aesim::TAESimulator
     brackets = TBracketTimes{};
     const long long mergedBefore = merged;
     const long long publishedBefore = sim.PublishedCount();
+    const zelk::bench::TCpuTimes cpuBefore = zelk::bench::TCpuTimes::Now();
     sim.SetFlood(true, rate);
     const QStringList rss = zelk::bench::RunMeasured(seconds, meter);
+    const zelk::bench::TCpuTimes cpu = zelk::bench::TCpuTimes::Now() - cpuBefore;
     const double mergedRate = static_cast<double>(merged - mergedBefore) / seconds;
     const double publishedRate =
         static_cast<double>(sim.PublishedCount() - publishedBefore) / seconds;
@@ -104,6 +102,12 @@ void RunPhase(const char* name, int rate, int seconds, zelk::aesim::TAESimulator
                 "p99 %.1f ms over %zu ticks, queued at end %zu\n",
                 name, mergedRate, publishedRate, server.Events()->Count(), meter.Longest(),
                 meter.Percentile(99.0), meter.Samples(), server.Backlog()->Queued());
+    const double mergedCount = std::max(1.0, static_cast<double>(merged - mergedBefore));
+    std::printf("  processor: UI thread %.0f%% (%.1f us per merged event), other threads "
+                "%.0f%% (%.1f us per merged event)\n",
+                cpu.Thread / (seconds * 10.0), cpu.Thread * 1e3 / mergedCount,
+                (cpu.Process - cpu.Thread) / (seconds * 10.0),
+                (cpu.Process - cpu.Thread) * 1e3 / mergedCount);
     std::printf("  longest batch merge %.1f ms (%.1f ms of it on the processor)\n",
                 brackets.LongestWall, brackets.LongestCpu);
     std::printf("  resident MiB each second: %s; peak %ld MiB\n",

@@ -38,7 +38,7 @@ void FillEvents(TZelkEventServer& server, int count) {
         record.ftTime.dwLowDateTime = static_cast<DWORD>(i) * 10'000'000u;
         record.ftTime.dwHighDateTime = 0x01DD0000;
         record.bAckRequired = TRUE;
-        server.Events()->AddEvent(new TZelkEvent(&server, record));
+        server.Events()->AddEvent(std::make_unique<TZelkEvent>(&server, record));
     }
     server.Events()->Resort();
 }

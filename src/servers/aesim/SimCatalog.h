@@ -102,8 +102,9 @@ class ISimChannel {
 public:
     virtual ~ISimChannel() = default;
     // Queues the notification when the subscription is active and its filter passes it.
-    // Any thread; never calls the sink.
-    virtual void Publish(const TSimNotification& Notification) = 0;
+    // Any thread; never calls the sink. Taken by value: the last of several channels is
+    // handed the notification itself, so a flood copies no attribute value it need not.
+    virtual void Publish(TSimNotification Notification) = 0;
     // Delivers what is due at `Now` (buffer time, max size, pending refresh chunks).
     // Calls the sink with no lock of the server or the subscription held.
     virtual void Pump(TSimMillis Now) = 0;

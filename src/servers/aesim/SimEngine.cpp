@@ -31,7 +31,7 @@ TSimEngine::~TSimEngine() {
     StopRealTime();
 }
 
-void TSimEngine::PublishLocked(const TSimNotifications& notifications) {
+void TSimEngine::PublishLocked(TSimNotifications& notifications) {
     if (notifications.empty())
         return;
     {
@@ -47,9 +47,12 @@ void TSimEngine::PublishLocked(const TSimNotifications& notifications) {
         }
     }
     FPublished += static_cast<long long>(notifications.size());
-    for (const std::shared_ptr<ISimChannel>& channel : Channels())
-        for (const TSimNotification& n : notifications)
-            channel->Publish(n);
+    const std::vector<std::shared_ptr<ISimChannel>> channels = Channels();
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        const bool last = c + 1 == channels.size();
+        for (TSimNotification& n : notifications)
+            channels[c]->Publish(last ? std::move(n) : n);
+    }
 }
 
 std::vector<std::shared_ptr<ISimChannel>> TSimEngine::Channels() const {

@@ -92,7 +92,8 @@ private:
         bool Stop = false;
     };
 
-    void PublishLocked(const TSimNotifications& notifications);
+    // Hands the notifications to every channel; the last one takes them over.
+    void PublishLocked(TSimNotifications& notifications);
     std::vector<std::shared_ptr<ISimChannel>> Channels() const;
     // One turn of the real-time thread; returns how long to wait before the next.
     std::chrono::milliseconds RealTimeTurn();

@@ -15,11 +15,11 @@ TSimSubscriptionChannel::TSimSubscriptionChannel(const TSimSubscriptionState& in
 
 TSimSubscriptionChannel::~TSimSubscriptionChannel() = default;
 
-void TSimSubscriptionChannel::Publish(const TSimNotification& notification) {
+void TSimSubscriptionChannel::Publish(TSimNotification notification) {
     std::lock_guard lock(FMutex);
     if (FDisconnected || !FState.Active || !FFilter->Passes(notification))
         return;
-    FQueue.push_back(notification);
+    FQueue.push_back(std::move(notification));
 }
 
 void TSimSubscriptionChannel::Pump(TSimMillis now) {

@@ -38,7 +38,7 @@ public:
     ~TSimSubscriptionChannel() override;
 
     // ISimChannel.
-    void Publish(const TSimNotification& notification) override;
+    void Publish(TSimNotification notification) override;
     // Sends the pending refresh calls, then the real-time calls that are due: all queued
     // notifications once BufferTime has passed since the last real-time call (or before
     // the first one), in calls of at most MaxSize; and, sooner than that, every call that

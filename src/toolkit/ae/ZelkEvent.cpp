@@ -51,6 +51,10 @@ HRESULT TakeAttribute(VARIANT& source, zelk::com::ComVariant& target) {
 
 } // namespace
 
+TZelkEvent::TZelkEvent(ONEVENTSTRUCT& Event, int ID) : TZelkEvent(nullptr, Event) {
+    FID = ID;
+}
+
 TZelkEvent::TZelkEvent(TZelkEventServer* Server, ONEVENTSTRUCT& Event) {
     // Every field is read from a copy; only the attribute values are taken through the
     // record's own pointer.
@@ -82,7 +86,8 @@ TZelkEvent::TZelkEvent(TZelkEventServer* Server, ONEVENTSTRUCT& Event) {
                           record.dwNumEventAttrs <= std::numeric_limits<std::int32_t>::max();
     FNumEventAttrs = readable ? static_cast<std::int32_t>(record.dwNumEventAttrs) : 0;
     if (FNumEventAttrs > 0) {
-        FCustProperties.Init(Server, FNumEventAttrs, FEventCategory);
+        FCustProperties.Init(Server ? Server->CategoryLookup() : TZelkCategoryLookupRef(),
+                             FNumEventAttrs, FEventCategory);
         for (std::int32_t i = 0; i < FNumEventAttrs; ++i) {
             zelk::com::ComVariant value;
             const HRESULT hr = TakeAttribute(Event.pEventAttributes[i], value);
@@ -103,7 +108,7 @@ TZelkEvent::TZelkEvent(const TZelkEvent& Event)
       FKey(Event.FKey) {
     const TZelkEventCustomProps& source = Event.FCustProperties;
     if (source.Count() > 0) {
-        FCustProperties.Init(FOPCAEServer, FNumEventAttrs, FEventCategory);
+        FCustProperties.Init(source.CategoryLookup(), FNumEventAttrs, FEventCategory);
         const int count = std::min(source.Count(), FCustProperties.Count());
         for (int i = 0; i < count; ++i)
             FCustProperties.PutValue(i, source.Values(i).Value(), source.Errors(i));
@@ -111,11 +116,6 @@ TZelkEvent::TZelkEvent(const TZelkEvent& Event)
 }
 
 TZelkEvent::~TZelkEvent() {
-    // Each list that still refers to this event drops it from its entries and its view.
-    const zelk::ae::TEventListLinks links = FLinks.TakeAll();
-    links.ForEach([this](const zelk::ae::TEventListLinks::TLink& link) {
-        link.List->EventDestroyed(this, link.Entries, link.InView);
-    });
     if (FLast) {
         FLast->FOPCAEServer = nullptr;
         FLast.reset();
@@ -125,8 +125,8 @@ TZelkEvent::~TZelkEvent() {
 void TZelkEvent::SetKey(const QString& Value) {
     FKey = Value;
     // The key is a published property, so a list sorted by it must sort again.
-    FLinks.ForEach(
-        [](const zelk::ae::TEventListLinks::TLink& link) { link.List->FViewCurrent = false; });
+    if (FList)
+        FList->FViewCurrent = false;
 }
 
 TZelkEventServer* TZelkEvent::OPCAEServer() const noexcept {

@@ -12,7 +12,6 @@
 #include "DateTime.h"
 #include "Persistent.h"
 #include "ZelkEventCustomProps.h"
-#include "ZelkEventLinks.h"
 #include "opc_ae.h"
 
 #include <QPointer>
@@ -58,12 +57,15 @@ public:
     // from Server (any thread). Null strings read as empty; a null attribute array gives
     // no attribute values. Server may be null (an event of no server).
     TZelkEvent(TZelkEventServer* Server, ONEVENTSTRUCT& Event);
+    // The same for an event of no server, with the given ID and no attribute names: an
+    // event list works with such events as with any other.
+    TZelkEvent(ONEVENTSTRUCT& Event, int ID);
     // A copy of Event's notification: same ID, Key, values and server; no previous
-    // notification, Data and Tag 0, in no list.
+    // notification, Data and Tag 0, in no list. The copy belongs to whoever made it.
     explicit TZelkEvent(const TZelkEvent& Event);
     TZelkEvent& operator=(const TZelkEvent&) = delete;
-    // Leaves every list that still refers to it (entries and sorted views) and destroys
-    // its previous notification. Fires no handler.
+    // Destroys its previous notification. Fires no handler. An event in an event list is
+    // destroyed by that list only (it owns it).
     ~TZelkEvent() override;
 
     // ---- published ----
@@ -88,7 +90,8 @@ public:
     int NumEventAttrs() const noexcept { return FNumEventAttrs; }
     int ID() const noexcept { return FID; }
     // Source immediately followed by ConditionName. Changing it does not move the event
-    // within a list: a list keeps the key text under which the event was entered.
+    // within its list: a list keeps the key text under which the event was entered (but
+    // a list sorted by Key sorts anew).
     const QString& Key() const noexcept { return FKey; }
     void SetKey(const QString& Value);
 
@@ -102,6 +105,7 @@ public:
     // ftActiveTime exactly as received; acknowledgement sends it back to the server.
     const FILETIME& RawActiveTime() const noexcept { return FTActiveTime; }
     // The notification this one replaced in the event list when there is one, else itself.
+    // The previous notification belongs to this event.
     TZelkEvent* LastEvent() noexcept { return FLast ? FLast.get() : this; }
     bool IsSimpleEvent() const noexcept { return (FEventType & OPC_SIMPLE_EVENT) != 0; }
     bool IsConditionEvent() const noexcept { return (FEventType & OPC_CONDITION_EVENT) != 0; }
@@ -114,6 +118,9 @@ public:
     // The event server that received the event; null once the event is detached or the
     // server has been destroyed.
     TZelkEventServer* OPCAEServer() const noexcept;
+    // The event list that owns the event; null while it is in none (a batch, a copy, a
+    // previous notification).
+    const TZelkEvents* List() const noexcept { return FList; }
 
     // "Simple", "Tacking", "Condition" for the event types 1, 2 and 4 exactly, otherwise
     // "unknown".
@@ -130,7 +137,8 @@ public:
     void CustomPropertyItemId(int CustPropIndex, QString& ItemId, QString& ComputerName,
                               CLSID& ServerCLSID) const;
     // Acknowledges this event through its event server; nothing when the event has no
-    // server or the server is not active.
+    // server or the server is not active. A local acknowledgement may delete a listed
+    // event: nothing of it is touched after this call.
     void Acknowledge(const QString& who, const QString& comment);
     // The event server's GetConditionState for this event's source and condition.
     std::unique_ptr<TZelkEventCondition> GetConditionState() const;
@@ -167,5 +175,6 @@ private:
     TZelkEventCustomProps FCustProperties;
     std::int32_t FTag = 0;
     QString FKey;
-    zelk::ae::TEventListLinks FLinks;
+    // The owning list; set and cleared by it.
+    TZelkEvents* FList = nullptr;
 };

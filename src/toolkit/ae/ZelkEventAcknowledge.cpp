@@ -11,7 +11,6 @@
 #include "comholders.h"
 #include "opcerror.h"
 
-#include <QSet>
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -22,32 +21,6 @@ namespace {
 using zelk::com::BStr;
 using zelk::com::ComVariant;
 using zelk::com::TaskMem;
-
-// The events a list holds right now, entries and sorted view alike. A list drops an
-// event the moment it is destroyed, so an address found here is a live event; addresses
-// are compared, never followed.
-class TLiveEvents {
-public:
-    explicit TLiveEvents(const TZelkEvents* List) : FList(List) { Refresh(); }
-
-    void Refresh() {
-        FEvents.clear();
-        if (!FList)
-            return;
-        for (int i = 0; i < FList->KeyCount(); ++i)
-            FEvents.insert(FList->Objects(i));
-        if (FList->SortItemCount() > 0)
-            for (int i = 0; i < FList->Count(); ++i)
-                FEvents.insert(FList->Events(i));
-    }
-    bool Contains(const TZelkEvent* Event) const { return FEvents.contains(Event); }
-    void Remove(const TZelkEvent* Event) { FEvents.remove(Event); }
-    std::uint64_t DestroyedCount() const noexcept { return FList ? FList->DestroyedCount() : 0; }
-
-private:
-    const TZelkEvents* FList;
-    QSet<const TZelkEvent*> FEvents;
-};
 
 // The conditions going to the server in one AckCondition call, as its parallel arrays.
 struct TAckRequest {
@@ -86,45 +59,29 @@ struct TAckRequest {
 
 // A simple, tracking or disabled event has nothing to acknowledge on the server: the
 // acknowledgement is the handler's to see, and an inactive event then leaves the list.
-// Whether the event was deleted here.
-bool AcknowledgeLocally(TZelkEventServer& Server, TZelkEvent* Event) {
-    bool deleted = false;
+void AcknowledgeLocally(TZelkEventServer& Server, TZelkEvent* Event) {
     Server.BeginUpdate();
     zelk::rtl::RunThenClose(
         [&] {
             if (Server.OnEventAck)
                 Server.OnEventAck(&Server, Event);
-            if (Server.AutoDelete() && !Event->Active()) {
-                deleted = true;
+            if (Server.AutoDelete() && !Event->Active())
                 Server.DeleteEvent(Event);
-            }
         },
         [&] { Server.ResortAndEndUpdate(); });
-    return deleted;
 }
 
-// Acknowledges Events in the given order. Live tells which of them still exist: a
-// handler of a local acknowledgement (or auto-delete) may destroy events further on.
+// Acknowledges Events in the given order, walked through Owner, the list that destroys
+// them: a handler of a local acknowledgement (or auto-delete) may destroy events further on.
 void AcknowledgeInOrder(TZelkEventServer& Server, const QString& Who, const QString& Comment,
-                        const std::vector<TZelkEvent*>& Events, TLiveEvents& Live) {
+                        TZelkEvents& Owner, const std::vector<TZelkEvent*>& Events) {
     TAckRequest request;
-    for (TZelkEvent* event : Events) {
-        if (!Live.Contains(event))
-            continue;
-        if (!event->Enabled()) {
-            // Only this event gone is the common case; anything else a handler did means
-            // looking at the whole list again.
-            const std::uint64_t destroyedBefore = Live.DestroyedCount();
-            const bool deleted = AcknowledgeLocally(Server, event);
-            const std::uint64_t destroyed = Live.DestroyedCount() - destroyedBefore;
-            if (deleted && destroyed == 1)
-                Live.Remove(event);
-            else if (destroyed != 0)
-                Live.Refresh();
-        } else if (!event->Acknowledged() && event->AckRequired()) {
+    Owner.ForEachLive(Events, [&](std::size_t, TZelkEvent* event, const TZelkEvents::TWalk&) {
+        if (!event->Enabled())
+            AcknowledgeLocally(Server, event);
+        else if (!event->Acknowledged() && event->AckRequired())
             request.Add(*event);
-        }
-    }
+    });
     if (request.Count() == 0)
         return;
     const ComPtr<IOPCEventServer> server = Server.GetOPCEventServer();
@@ -176,12 +133,18 @@ void TZelkEventServer::AcknowledgeEvents(const QString& Who, const QString& Comm
         return;
     // The list may change order (a local acknowledgement re-sorts) and lose events while
     // it is walked: the walk follows the order at the start.
-    std::vector<TZelkEvent*> events;
-    events.reserve(static_cast<std::size_t>(AckEvents->Count()));
-    for (int i = 0; i < AckEvents->Count(); ++i)
-        events.push_back(AckEvents->Events(i));
-    TLiveEvents live(AckEvents);
-    AcknowledgeInOrder(*this, Who, Comment, events, live);
+    AcknowledgeInOrder(*this, Who, Comment, *AckEvents, AckEvents->Snapshot());
+} catch (const EOleSysError& e) {
+    NoteCallFailure(e.ErrorCode());
+    throw;
+}
+
+void TZelkEventServer::AcknowledgeEvents(const QString& Who, const QString& Comment,
+                                         const TZelkEventRefs& AckEvents) try {
+    CheckConnected();
+    if (!Active())
+        return;
+    AcknowledgeInOrder(*this, Who, Comment, *FEvents, AckEvents.Snapshot());
 } catch (const EOleSysError& e) {
     NoteCallFailure(e.ErrorCode());
     throw;
@@ -193,15 +156,14 @@ void TZelkEventServer::AcknowledgeNotActiveEvents(const QString& Who, const QStr
         [&] {
             CheckConnected();
             if (Active()) {
-                // In key order, as a keyed list of them would present them. They are taken from
-                // the list directly: a second keyed list would merge two events whose keys
-                // have come to collide.
-                std::vector<TZelkEvent*> events;
+                // In key order, as a keyed list of them would present them. They are taken
+                // from the list directly: a second keyed list would merge two events whose
+                // keys have come to collide.
+                TZelkEventRefs notActive;
                 for (int i = 0; i < FEvents->KeyCount(); ++i)
                     if (TZelkEvent* event = FEvents->Objects(i); !event->Active())
-                        events.push_back(event);
-                TLiveEvents live(FEvents.get());
-                AcknowledgeInOrder(*this, Who, Comment, events, live);
+                        notActive.AddEvent(event);
+                AcknowledgeEvents(Who, Comment, notActive);
             }
         },
         [&] { EndUpdate(); });
@@ -267,7 +229,7 @@ TZelkEventServer::GetConditionState(const QString& Source, const QString& Condit
         const DWORD count =
             std::min<DWORD>(state->dwNumEventAttrs, static_cast<DWORD>(attributeIds.size()));
         TZelkEventCustomProps& props = *snapshot->FCustomProps;
-        props.Init(this, static_cast<int>(count), category->Id);
+        props.Init(CategoryLookup(), static_cast<int>(count), category->Id);
         for (int i = 0; i < props.Count(); ++i) {
             ComVariant value;
             if (state->pEventAttributes)
@@ -288,9 +250,9 @@ void TZelkEvent::Acknowledge(const QString& who, const QString& comment) {
     if (!server || !server->Active())
         return;
     // A local acknowledgement may destroy this event: nothing of it is touched after.
-    TZelkEvents single;
+    TZelkEventRefs single;
     single.AddEvent(this);
-    server->AcknowledgeEvents(who, comment, &single);
+    server->AcknowledgeEvents(who, comment, single);
 }
 
 std::unique_ptr<TZelkEventCondition> TZelkEvent::GetConditionState() const {

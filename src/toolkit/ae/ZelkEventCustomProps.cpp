@@ -1,15 +1,15 @@
 #include "ZelkEventCustomProps.h"
 
 #include "ZelkEventItems.h"
-#include "ZelkEventServer.h"
 #include "ZelkTypes.h"
 
-void TZelkEventCustomProps::Init(TZelkEventServer* Server, int Count, int Category) {
+void TZelkEventCustomProps::Init(TZelkCategoryLookupRef Lookup, int Count, int Category) {
     const int count = Count > 0 ? Count : 0;
     FValues = std::vector<TValue>(static_cast<std::size_t>(count));
     FCount = count;
-    FOPCServer = Server;
+    FLookup = std::move(Lookup);
     FCategory = Category;
+    FPCategoryResolved = false;
 }
 
 void TZelkEventCustomProps::PutValue(int index, const VARIANT& Value, HRESULT Error) {
@@ -45,21 +45,18 @@ HRESULT TZelkEventCustomProps::Errors(int index) const {
     return FValues[static_cast<std::size_t>(index)].Error;
 }
 
-TZelkEventServer* TZelkEventCustomProps::OPCServer() const noexcept {
-    return FOPCServer.data();
-}
-
 bool TZelkEventCustomProps::ServerInactive() const {
-    return FOPCServer && !FOPCServer->Active();
+    const std::shared_ptr<IZelkCategoryLookup> lookup = FLookup.lock();
+    return lookup && !lookup->CategoriesAvailable();
 }
 
-TZelkEventItem* TZelkEventCustomProps::CategoryEntry() const {
-    TZelkEventServer* const server = FOPCServer.data();
-    if (!server)
+const TZelkEventItem* TZelkEventCustomProps::CategoryEntry() const {
+    const std::shared_ptr<IZelkCategoryLookup> lookup = FLookup.lock();
+    if (!lookup)
         return nullptr;
-    const std::uint32_t generation = server->CategoriesGeneration();
+    const std::uint32_t generation = lookup->CategoriesGeneration();
     if (!FPCategoryResolved || generation != FPCategoryGeneration) {
-        FPCategory = server->Categories()->ById(FCategory);
+        FPCategory = lookup->FindCategory(FCategory);
         FPCategoryGeneration = generation;
         FPCategoryResolved = true;
     }

@@ -2,27 +2,25 @@
 
 // TZelkEventCustomProps: the attribute values of one event (or of one condition
 // snapshot), in the order of the attribute list of the event's category, with one
-// result code per value. The names of the values come from the event server's
-// Categories cache.
+// result code per value. The names of the values come from a category lookup, which
+// the event server provides (its Categories cache); the container knows nothing else of
+// the server.
 
 #include "Persistent.h"
+#include "ZelkEventCategoryLookup.h"
 #include "comholders.h"
 
-#include <QPointer>
 #include <QString>
 #include <vector>
 
-class TZelkEventServer;
-class TZelkEventItem;
-
 class TZelkEventCustomProps : public TObject {
 public:
-    // Empty: Count 0, no event server, no category entry.
+    // Empty: Count 0, no category lookup, no category entry.
     TZelkEventCustomProps() = default;
 
-    // Count empty values named by the attribute list of category Category of Server's
-    // Categories; every result code 0. A negative Count is taken as 0.
-    void Init(TZelkEventServer* Server, int Count, int Category);
+    // Count empty values named by the attribute list of category Category as Lookup finds
+    // it; every result code 0. A negative Count is taken as 0.
+    void Init(TZelkCategoryLookupRef Lookup, int Count, int Category);
     // Stores a copy of Value and its result code. "Index: out of range" outside Count.
     void PutValue(int index, const VARIANT& Value, HRESULT Error);
     // Stores Value itself (it is left empty) and its result code.
@@ -33,8 +31,8 @@ public:
     int Count() const noexcept { return FCount; }
     int Tag() const noexcept { return FTag; }
     void SetTag(int Value) noexcept { FTag = Value; }
-    // Null when there is none, or once that server has been destroyed.
-    TZelkEventServer* OPCServer() const noexcept;
+    // The lookup that names the values; expired once its event server has been destroyed.
+    const TZelkCategoryLookupRef& CategoryLookup() const noexcept { return FLookup; }
     int Category() const noexcept { return FCategory; }
 
     const zelk::com::ComVariant& Values(int index) const;
@@ -53,10 +51,11 @@ public:
     zelk::com::ComVariant ValueByName(const QString& CustPropName) const;
 
 private:
-    // The category entry of the server's Categories, looked up on first use. It is looked
-    // up again after the server has dropped its caches (a connect or disconnect), so a
-    // container that outlives them never reaches a destroyed entry.
-    TZelkEventItem* CategoryEntry() const;
+    // The category entry, looked up on first use. It is looked up again after the server
+    // has dropped its caches (a connect or disconnect), so a container that outlives them
+    // never reaches a destroyed entry. Null while the server is not active.
+    const TZelkEventItem* CategoryEntry() const;
+    // Whether a lookup is there and its server is not active: then no names are given.
     bool ServerInactive() const;
 
     struct TValue {
@@ -67,11 +66,11 @@ private:
     // The values with their result codes, one block for both.
     std::vector<TValue> FValues;
     std::int32_t FCount = 0;
-    // Not owned; clears itself when the server is destroyed, since a condition snapshot
-    // may outlive the server it was read from.
-    QPointer<TZelkEventServer> FOPCServer;
+    // Expires with its event server, since a condition snapshot may outlive the server it
+    // was read from.
+    TZelkCategoryLookupRef FLookup;
     std::int32_t FCategory = 0;
-    mutable TZelkEventItem* FPCategory = nullptr; // not owned; valid for FPCategoryGeneration
+    mutable const TZelkEventItem* FPCategory = nullptr; // not owned; valid for the generation
     mutable std::uint32_t FPCategoryGeneration = 0;
     mutable bool FPCategoryResolved = false;
     std::int32_t FTag = 0;

@@ -97,8 +97,12 @@ void TZelkEventFilter::SetEventTypeFlags(ZelkEventtypeFlags::tZelkEventtypeFlags
     FEventType = tZelkEventtypes::FromBits(Value.toInt());
 }
 
-void TZelkEventFilter::Subscribe() {
-    FSubscriptor = TZelkEventSubscription::Create(OPCServer());
+void TZelkEventFilter::Subscribe(bool AskAgainOnActivation) {
+    TZelkEventServer* server = OPCServer();
+    TZelkSubscriptionRequest request;
+    if (server)
+        request = {server->Buffertime(), server->MaxSize(), AskAgainOnActivation};
+    FSubscriptor = TZelkEventSubscription::Create(server, request);
 }
 
 void TZelkEventFilter::UnSubscribe() {
@@ -162,10 +166,8 @@ void TZelkEventFilters::Refresh() {
     if (Count() > 0 || !FOwner || !FOwner->Active())
         return;
     TZelkEventFilter* filter = Add();
-    filter->Subscribe();
     // The activating SetState asks for the event server's own settings.
-    filter->FSubscriptor->FBufferTime = FOwner->Buffertime();
-    filter->FSubscriptor->FMaxSize = FOwner->MaxSize();
+    filter->Subscribe(true);
     filter->ApplyFilter();
     filter->SetName(QStringLiteral("Default"));
     filter->FSubscriptor->SetActive(true);

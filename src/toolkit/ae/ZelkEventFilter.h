@@ -119,8 +119,9 @@ private:
 
     ZelkEventtypeFlags::tZelkEventtypeFlags EventTypeFlags() const;
     void SetEventTypeFlags(ZelkEventtypeFlags::tZelkEventtypeFlags Value);
-    // Makes a new subscription for the event server and keeps it.
-    void Subscribe();
+    // Makes a new subscription for the event server, asking for its Buffertime and
+    // MaxSize, and keeps it. The default filter's asks for them again when it activates.
+    void Subscribe(bool AskAgainOnActivation = false);
     // Un-advises the subscription and forgets it; the subscription is forgotten also when
     // un-advising raises, and the exception goes on.
     void UnSubscribe();

@@ -1,7 +1,6 @@
 #include "ZelkEventList.h"
 
 #include "ZelkEvent.h"
-#include "ZelkEventServer.h"
 #include "ZelkTextCompare.h"
 
 #include <algorithm>
@@ -13,77 +12,160 @@ void CheckIndex(qint64 Index, std::size_t Count) {
         throw EListError::IndexOutOfBounds(Index);
 }
 
+std::unique_ptr<TZelkEvent> CheckedEvent(std::unique_ptr<TZelkEvent> Event) {
+    if (!Event)
+        throw EListError(QStringLiteral("Event is nil"));
+    return Event;
+}
+
 } // namespace
 
-void TZelkEvents::DiscardPrevious(TZelkEventServer* Server, std::unique_ptr<TZelkEvent> Previous) {
-    if (!Previous)
-        return;
-    Previous->FOPCAEServer = nullptr;
-    if (Server)
-        Server->DeleteEvent(Previous.release());
+// ---- walks ----
+
+TZelkEvents::TWalk::TWalk(TZelkEvents& List) : FList(List) {
+    FList.FWalks.push_back(this);
 }
+
+TZelkEvents::TWalk::~TWalk() {
+    std::erase(FList.FWalks, this);
+}
+
+void TZelkEvents::Forget(const TZelkEvent* Event) noexcept {
+    if (!Event)
+        return;
+    ForgetAddress(Event);
+    ForgetAddress(Event->FLast.get());
+}
+
+void TZelkEvents::ForgetAddress(const TZelkEvent* Event) noexcept {
+    if (!Event)
+        return;
+    FView.Forget(Event);
+    for (TWalk* walk : FWalks) {
+        try {
+            walk->FGone.insert(Event);
+        } catch (...) {
+            // Out of memory: the walk may visit an event that left. Not expected.
+        }
+    }
+}
+
+// ---- life of the list ----
 
 TZelkEvents::TZelkEvents() : FKeyCollator(zelk::ae::MakeCollator(Qt::CaseInsensitive)) {}
 
 TZelkEvents::~TZelkEvents() {
+    DeleteEvents();
+}
+
+void TZelkEvents::DeleteEvents() noexcept {
     ClearView();
-    FEntries.ForEach([this](const TEntry& entry) {
-        if (auto* link = entry.Event->FLinks.Find(this)) {
-            link->Entries = 0;
-            entry.Event->FLinks.ReleaseIfUnused(this);
-        }
+    FKeyHints.clear();
+    FById.clear();
+    zelk::ae::TEventEntries entries = std::move(FEntries);
+    FEntries.clear();
+    entries.ForEach([this](const TEntry& entry) {
+        Forget(entry.Event.get());
+        entry.Event->FList = nullptr;
+        entry.Event->FOPCAEServer.clear();
     });
+    // The entries' events go with them, previous notifications included; no handler fires.
 }
 
 // ---- merging ----
 
-void TZelkEvents::AddEvent(TZelkEvent* Event) {
-    if (!Event)
-        throw EListError(QStringLiteral("Event is nil"));
-    TEntry* found = FindExact(Event->Key());
+TZelkEvent* TZelkEvents::AddEvent(std::unique_ptr<TZelkEvent> Event) {
+    Event = CheckedEvent(std::move(Event));
+    TZelkEvent* const event = Event.get();
+    TEntry* found = FindExact(event->Key());
     if (!found) {
-        QCollatorSortKey sortKey = FKeyCollator.sortKey(Event->Key());
+        QCollatorSortKey sortKey = FKeyCollator.sortKey(event->Key());
         int index = 0;
         if (!FindSortKey(sortKey, index)) {
-            TEntry& inserted = FEntries.insert(static_cast<std::size_t>(index),
-                                               TEntry{Event->Key(), std::move(sortKey), Event});
+            TEntry& inserted =
+                FEntries.insert(static_cast<std::size_t>(index),
+                                TEntry{event->Key(), std::move(sortKey), std::move(Event)});
             try {
-                LinkEntry(Event);
                 Hint(inserted);
+                IndexId(inserted);
             } catch (...) {
                 FKeyHints.remove(inserted.Key);
+                UnindexId(inserted);
                 FEntries.erase(static_cast<std::size_t>(index));
                 throw;
             }
-            JoinView(Event, inserted.SortKey);
-            return;
+            event->FList = this;
+            JoinView(event, inserted.SortKey);
+            return event;
         }
         found = &FEntries[static_cast<std::size_t>(index)];
     }
 
     TEntry& entry = *found;
-    TZelkEvent* older = entry.Event;
-    if (older == Event)
-        return;
-    LinkEntry(Event);
+    TZelkEvent* const older = entry.Event.get();
     // The entry is merged completely before anything is deleted, so a handler that raises
-    // in DeleteEvent leaves a consistent list behind.
+    // in the deleter leaves a consistent list behind.
     std::unique_ptr<TZelkEvent> oldest = std::move(older->FLast);
-    std::unique_ptr<TZelkEvent> displaced = std::move(Event->FLast);
-    Event->FID = older->FID;
-    Event->FLast.reset(older);
-    entry.Event = Event;
-    UnlinkEntry(older);
+    std::unique_ptr<TZelkEvent> displaced = std::move(event->FLast);
+    event->FID = older->FID;
+    older->FList = nullptr;
+    event->FLast = std::exchange(entry.Event, std::move(Event));
+    event->FList = this;
+    FView.Leave(older);
     // The sort values are read with the inherited ID.
-    JoinView(Event, entry.SortKey, older);
-    DiscardPrevious(older->FOPCAEServer, std::move(oldest));
-    DiscardPrevious(Event->FOPCAEServer, std::move(displaced));
+    JoinView(event, entry.SortKey, older);
+    Discard(std::move(oldest));
+    Discard(std::move(displaced));
+    return event;
+}
+
+void TZelkEvents::Discard(std::unique_ptr<TZelkEvent> Previous) {
+    if (!Previous)
+        return;
+    // It may still be shown by the view until the deleter has ended its life, so that a
+    // handler reads it there; after that its addresses are never followed.
+    const TZelkEvent* const previous = Previous.get();
+    const TZelkEvent* const itsPrevious = Previous->FLast.get();
+    Previous->FOPCAEServer.clear();
+    try {
+        if (FDeleter)
+            FDeleter(std::move(Previous));
+        else
+            Previous.reset();
+    } catch (...) {
+        ForgetAddress(previous);
+        ForgetAddress(itsPrevious);
+        throw;
+    }
+    ForgetAddress(previous);
+    ForgetAddress(itsPrevious);
 }
 
 TZelkEvent* TZelkEvents::ById(int aId) const {
-    const TEntry* found =
-        FEntries.FindIf([aId](const TEntry& entry) { return entry.Event->ID() == aId; });
-    return found ? found->Event : nullptr;
+    auto it = FById.constFind(aId);
+    if (it == FById.cend())
+        return nullptr;
+    if (auto next = std::next(it); next == FById.cend() || next.key() != aId)
+        return it.value()->Event.get();
+    // Events sharing an ID (of no server, or a counter that wrapped): the first in key order.
+    const TEntry* first = nullptr;
+    std::size_t firstIndex = 0;
+    for (; it != FById.cend() && it.key() == aId; ++it) {
+        const std::size_t index = FEntries.IndexOf(*it.value());
+        if (!first || index < firstIndex) {
+            first = it.value();
+            firstIndex = index;
+        }
+    }
+    return first->Event.get();
+}
+
+void TZelkEvents::IndexId(TEntry& Entry) {
+    FById.insert(Entry.Event->ID(), &Entry);
+}
+
+void TZelkEvents::UnindexId(const TEntry& Entry) noexcept {
+    FById.remove(Entry.Event->ID(), const_cast<TEntry*>(&Entry));
 }
 
 // ---- presentation ----
@@ -101,66 +183,69 @@ TZelkEvent* TZelkEvents::Events(int Index) const {
     return FView.At(static_cast<std::size_t>(Index));
 }
 
-void TZelkEvents::PutEvent(int Index, TZelkEvent* Event) {
-    CheckIndex(Index, FEntries.size());
-    if (!Event)
-        throw EListError(QStringLiteral("Event is nil"));
-    TEntry& entry = FEntries[static_cast<std::size_t>(Index)];
-    if (entry.Event == Event)
-        return;
-    LinkEntry(Event);
-    UnlinkEntry(std::exchange(entry.Event, Event));
-    JoinView(Event, entry.SortKey);
+std::vector<TZelkEvent*> TZelkEvents::Snapshot() const {
+    std::vector<TZelkEvent*> events;
+    const int count = Count();
+    events.reserve(static_cast<std::size_t>(count));
+    if (FSortBylist.empty())
+        FEntries.ForEach([&events](const TEntry& entry) { events.push_back(entry.Event.get()); });
+    else
+        for (int i = 0; i < count; ++i)
+            events.push_back(FView.At(static_cast<std::size_t>(i)));
+    return events;
 }
 
-void TZelkEvents::DeleteEvents() {
-    ClearView();
-    FKeyHints.clear();
-    const zelk::ae::TEventEntries entries = std::move(FEntries);
-    FEntries.clear();
-    entries.ForEach([this](const TEntry& entry) {
-        TZelkEvent* event = entry.Event;
-        auto* link = event->FLinks.Find(this);
-        // An event that several entries hold goes with the last of them.
-        if (!link || --link->Entries > 0)
-            return;
-        event->FLinks.ReleaseIfUnused(this);
-        event->FOPCAEServer = nullptr;
-        delete event;
-    });
+std::unique_ptr<TZelkEvent> TZelkEvents::PutEvent(int Index, std::unique_ptr<TZelkEvent> Event) {
+    CheckIndex(Index, FEntries.size());
+    Event = CheckedEvent(std::move(Event));
+    TEntry& entry = FEntries[static_cast<std::size_t>(Index)];
+    TZelkEvent* const event = Event.get();
+    UnindexId(entry);
+    Forget(entry.Event.get());
+    std::unique_ptr<TZelkEvent> replaced = std::exchange(entry.Event, std::move(Event));
+    replaced->FList = nullptr;
+    event->FList = this;
+    try {
+        IndexId(entry);
+    } catch (...) {
+        // Out of memory: ById cannot find this event. Not expected.
+    }
+    JoinView(event, entry.SortKey);
+    return replaced;
+}
+
+bool TZelkEvents::Holds(const TZelkEvent* Event) const noexcept {
+    return Event && Event->FList == this;
+}
+
+std::unique_ptr<TZelkEvent> TZelkEvents::Extract(TZelkEvent* Event) noexcept {
+    if (!Holds(Event))
+        return nullptr;
+    const TEntry* entry = EntryOf(Event);
+    if (!entry)
+        return nullptr;
+    return EraseEntry(static_cast<int>(FEntries.IndexOf(*entry)));
 }
 
 void TZelkEvents::Resort() {
     if (FSortBylist.empty())
         return;
-    std::vector<TZelkEvent*> released;
-    try {
-        if (FViewCurrent && !FView.NeedsRebuild()) {
-            FView.Commit(released);
-        } else {
-            RebuildView(released);
-            FViewCurrent = true;
-        }
-    } catch (...) {
-        ReleaseViewMarks(released);
-        throw;
+    if (FViewCurrent && !FView.NeedsRebuild()) {
+        FView.Commit();
+        return;
     }
-    ReleaseViewMarks(released);
+    RebuildView();
+    FViewCurrent = true;
 }
 
-void TZelkEvents::RebuildView(std::vector<TZelkEvent*>& Released) {
+void TZelkEvents::RebuildView() {
     std::vector<const TZelkEventSortItem*> items;
     items.reserve(FSortBylist.size());
     for (const auto& item : FSortBylist)
         items.push_back(item.get());
-    FView.Reset(items, Released);
-    ReleaseViewMarks(Released);
-    Released.clear();
-    FEntries.ForEach([this](const TEntry& entry) {
-        if (FView.Join(entry.Event, entry.SortKey))
-            entry.Event->FLinks.Find(this)->InView = true;
-    });
-    FView.Commit(Released);
+    FView.Reset(items);
+    FEntries.ForEach([this](const TEntry& entry) { FView.Join(entry.Event.get(), entry.SortKey); });
+    FView.Commit();
 }
 
 void TZelkEvents::JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
@@ -170,21 +255,11 @@ void TZelkEvents::JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
     if (!FViewCurrent || FSortBylist.empty())
         return;
     try {
-        // The event has an entry, hence a link already: marking allocates nothing.
-        if (FView.Join(Event, EntryKey, Previous))
-            Event->FLinks.Find(this)->InView = true;
+        FView.Join(Event, EntryKey, Previous);
     } catch (...) {
         // Out of memory: the next Resort builds the view anew.
         FViewCurrent = false;
     }
-}
-
-void TZelkEvents::ReleaseViewMarks(const std::vector<TZelkEvent*>& Events) noexcept {
-    for (TZelkEvent* event : Events)
-        if (auto* link = event->FLinks.Find(this)) {
-            link->InView = false;
-            event->FLinks.ReleaseIfUnused(this);
-        }
 }
 
 // ---- keyed entries ----
@@ -199,6 +274,14 @@ bool TZelkEvents::Find(const QString& Key, int& Index) const {
 
 TZelkEvents::TEntry* TZelkEvents::FindExact(const QString& Key) const {
     return FKeyHints.value(Key, nullptr);
+}
+
+TZelkEvents::TEntry* TZelkEvents::EntryOf(const TZelkEvent* Event) const {
+    for (auto it = FById.constFind(Event->ID()); it != FById.cend() && it.key() == Event->ID();
+         ++it)
+        if (it.value()->Event.get() == Event)
+            return it.value();
+    return nullptr;
 }
 
 void TZelkEvents::Hint(TEntry& Entry) const {
@@ -222,34 +305,18 @@ QString TZelkEvents::Keys(int Index) const {
 
 TZelkEvent* TZelkEvents::Objects(int Index) const {
     CheckIndex(Index, FEntries.size());
-    return FEntries[static_cast<std::size_t>(Index)].Event;
+    return FEntries[static_cast<std::size_t>(Index)].Event.get();
 }
 
-void TZelkEvents::Delete(int Index) {
-    CheckIndex(Index, FEntries.size());
-    TZelkEvent* event = FEntries[static_cast<std::size_t>(Index)].Event;
-    EraseEntry(Index);
-    UnlinkEntry(event);
-}
-
-void TZelkEvents::EraseEntry(int Index) noexcept {
-    FKeyHints.remove(FEntries[static_cast<std::size_t>(Index)].Key);
+std::unique_ptr<TZelkEvent> TZelkEvents::EraseEntry(int Index) noexcept {
+    TEntry& entry = FEntries[static_cast<std::size_t>(Index)];
+    std::unique_ptr<TZelkEvent> event = std::move(entry.Event);
+    FById.remove(event->ID(), &entry);
+    FKeyHints.remove(entry.Key);
     FEntries.erase(static_cast<std::size_t>(Index));
-}
-
-void TZelkEvents::LinkEntry(TZelkEvent* Event) {
-    ++Event->FLinks.Acquire(this).Entries;
-}
-
-void TZelkEvents::UnlinkEntry(TZelkEvent* Event) noexcept {
-    auto* link = Event->FLinks.Find(this);
-    if (!link || link->Entries == 0)
-        return;
-    --link->Entries;
-    // An event shown by the view stays there until the next Resort.
-    if (link->InView && FViewCurrent && FView.Leave(Event))
-        link->InView = false;
-    Event->FLinks.ReleaseIfUnused(this);
+    Forget(event.get());
+    event->FList = nullptr;
+    return event;
 }
 
 // ---- sort items ----
@@ -290,40 +357,18 @@ int TZelkEvents::CompareEvents(const TZelkEvent* E1, const TZelkEvent* E2) const
     return 0;
 }
 
-// ---- destroyed events ----
-
-void TZelkEvents::EventDestroyed(TZelkEvent* Event, std::uint32_t Entries, bool InView) noexcept {
-    ++FDestroyedCount;
-    if (InView)
-        FView.Destroyed(Event);
-    std::uint32_t remaining = Entries;
-    if (remaining == 0)
-        return;
+void TZelkEvents::ClearView() noexcept {
     try {
-        // The entry under the event's key, unless the key has changed since it was added.
-        int index = 0;
-        if (Find(Event->Key(), index) && FEntries[static_cast<std::size_t>(index)].Event == Event) {
-            EraseEntry(index);
-            --remaining;
-        }
+        FView.Reset({});
     } catch (...) {
-        // Searched for below.
+        // Out of memory: the view is rebuilt at the next Resort all the same.
     }
-    for (std::size_t i = FEntries.size(); remaining > 0 && i-- > 0;) {
-        if (FEntries[i].Event == Event) {
-            EraseEntry(static_cast<int>(i));
-            --remaining;
-        }
-    }
+    FViewCurrent = false;
 }
 
-void TZelkEvents::ClearView() noexcept {
-    std::vector<TZelkEvent*> released;
-    try {
-        FView.Reset({}, released);
-    } catch (...) {
-        // Out of memory listing the events: their marks stay, which costs a lookup later.
-    }
-    ReleaseViewMarks(released);
-    FViewCurrent = false;
+// ---- the referring list ----
+
+TZelkEvent* TZelkEventRefs::Events(int Index) const {
+    CheckIndex(Index, FEvents.size());
+    return FEvents[static_cast<std::size_t>(Index)];
 }

@@ -6,6 +6,8 @@
 // normal and leaves a list of 100,000 costs what it costs in a list of 1,000. Each entry
 // stays at one address from insert to erase, so it can be remembered by address.
 
+#include "ZelkEvent.h"
+
 #include <QCollatorSortKey>
 #include <QString>
 #include <algorithm>
@@ -15,15 +17,14 @@
 #include <utility>
 #include <vector>
 
-class TZelkEvent;
-
 namespace zelk::ae {
 
 struct TEventEntry {
     QString Key;
     // The case-insensitive collation key of Key, so that a search compares bytes.
     QCollatorSortKey SortKey;
-    TZelkEvent* Event;
+    // Owned through the list; an entry that is erased hands its event over first.
+    std::unique_ptr<TZelkEvent> Event;
 };
 
 class TEventEntries {
@@ -104,15 +105,6 @@ public:
         const auto at = std::lower_bound(block->begin(), block->end(), Key, below);
         return FStarts[static_cast<std::size_t>(block - FBlocks.begin())] +
                static_cast<std::size_t>(at - block->begin());
-    }
-
-    // The first entry in key order for which Pred holds; null when there is none.
-    template <class Pred> const TEventEntry* FindIf(Pred&& pred) const {
-        for (const TBlock& entries : FBlocks)
-            for (const std::unique_ptr<TEventEntry>& entry : entries)
-                if (pred(*entry))
-                    return entry.get();
-        return nullptr;
     }
 
     // Calls Fn for every entry in key order.

@@ -22,11 +22,7 @@ int Sign(int value) {
 TEventView::TEventView() = default;
 TEventView::~TEventView() = default;
 
-void TEventView::Reset(const std::vector<const TZelkEventSortItem*>& Items,
-                       std::vector<TZelkEvent*>& Released) {
-    for (const TRow& row : FRows)
-        if (!row.Free && row.Event)
-            Released.push_back(row.Event);
+void TEventView::Reset(const std::vector<const TZelkEventSortItem*>& Items) {
     Clear();
     FItems = Items;
     FPacked = 0;
@@ -52,7 +48,7 @@ void TEventView::Clear() noexcept {
     FOrder.clear();
     FPendingIn.clear();
     FPendingOut.clear();
-    FDestroyed.clear();
+    FForgotten.clear();
     FFree.clear();
     FFreeAfterCommit.clear();
 }
@@ -96,7 +92,7 @@ std::uint32_t TEventView::TakeRow() {
         // the operations that must not fail never allocate.
         const std::size_t room = FRows.capacity();
         for (std::vector<std::uint32_t>* list :
-             {&FOrder, &FPendingOut, &FDestroyed, &FPlaces, &FFree, &FFreeAfterCommit})
+             {&FOrder, &FPendingOut, &FForgotten, &FPlaces, &FFree, &FFreeAfterCommit})
             list->reserve(room);
     } catch (...) {
         FEntryKeys.resize(count);
@@ -193,7 +189,7 @@ bool TEventView::Leave(const TZelkEvent* Event) noexcept {
     return true;
 }
 
-void TEventView::Destroyed(const TZelkEvent* Event) noexcept {
+void TEventView::Forget(const TZelkEvent* Event) noexcept {
     const auto found = FRowOf.constFind(Event);
     if (found == FRowOf.cend())
         return;
@@ -203,7 +199,7 @@ void TEventView::Destroyed(const TZelkEvent* Event) noexcept {
     row.PendingIn = false;
     FRowOf.erase(found);
     if (row.InOrder)
-        FDestroyed.push_back(index); // freed once it has left the order
+        FForgotten.push_back(index); // freed once it has left the order
     else
         FreeLater(index);
 }
@@ -277,8 +273,8 @@ void TEventView::InsertIntoOrder(std::vector<std::uint32_t>& Rows) {
     }
 }
 
-void TEventView::Commit(std::vector<TZelkEvent*>& Released) {
-    PurgeDestroyed();
+void TEventView::Commit() {
+    PurgeForgotten();
     try {
         std::vector<std::uint32_t> leaving;
         for (const std::uint32_t index : FPendingOut) {
@@ -288,12 +284,9 @@ void TEventView::Commit(std::vector<TZelkEvent*>& Released) {
             row.PendingOut = false;
         }
         FPendingOut.clear();
-        Released.reserve(Released.size() + leaving.size());
         RemoveFromOrder(leaving);
-        for (const std::uint32_t index : leaving) {
-            Released.push_back(FRows[index].Event);
+        for (const std::uint32_t index : leaving)
             FreeLater(index);
-        }
 
         std::vector<std::uint32_t> joining;
         for (const std::uint32_t index : FPendingIn) {
@@ -309,13 +302,6 @@ void TEventView::Commit(std::vector<TZelkEvent*>& Released) {
         FPendingIn.clear();
     } catch (...) {
         // Out of memory: rather an empty view than a half-ordered one.
-        try {
-            for (const TRow& row : FRows)
-                if (!row.Free && row.Event)
-                    Released.push_back(row.Event);
-        } catch (...) {
-            // The events keep a mark of a view that no longer holds them: harmless.
-        }
         Clear();
         FBroken = true;
         throw;
@@ -324,22 +310,22 @@ void TEventView::Commit(std::vector<TZelkEvent*>& Released) {
     FFreeAfterCommit.clear();
 }
 
-void TEventView::PurgeDestroyed() noexcept {
-    if (FDestroyed.empty())
+void TEventView::PurgeForgotten() noexcept {
+    if (FForgotten.empty())
         return;
-    RemoveFromOrder(FDestroyed);
-    for (const std::uint32_t index : FDestroyed)
+    RemoveFromOrder(FForgotten);
+    for (const std::uint32_t index : FForgotten)
         FreeLater(index);
-    FDestroyed.clear();
+    FForgotten.clear();
 }
 
 std::size_t TEventView::Count() noexcept {
-    PurgeDestroyed();
+    PurgeForgotten();
     return FOrder.size();
 }
 
 TZelkEvent* TEventView::At(std::size_t Index) noexcept {
-    PurgeDestroyed();
+    PurgeForgotten();
     return FRows[FOrder[Index]].Event;
 }
 

@@ -12,7 +12,8 @@
 // joined under, then by the order of joining, which makes the order total.
 //
 // Changes are collected and applied together: events that joined or left show in the
-// order after the next Commit; a destroyed event leaves it before the next read. A
+// order after the next Commit; an event the list forgets (it is being destroyed or handed
+// over) leaves it before the next read. A
 // Commit costs a binary search per changed row plus one pass of block moves over the
 // order; with many changes it merges instead.
 
@@ -38,9 +39,8 @@ public:
     TEventView& operator=(const TEventView&) = delete;
 
     // Drops every row and sorts the rows that join from now on by Items (each resolved
-    // to its property). Released receives the live events whose rows went.
-    void Reset(const std::vector<const TZelkEventSortItem*>& Items,
-               std::vector<TZelkEvent*>& Released);
+    // to its property).
+    void Reset(const std::vector<const TZelkEventSortItem*>& Items);
     // Event joins under an entry whose key collates as EntryKey; it shows after the next
     // Commit. True when the event got a row now (it had none). Previous, when given and
     // still alive, is the event it replaces: a text it shares with that one is not
@@ -50,11 +50,12 @@ public:
     // Event left an entry. It stays in the order until the next Commit, unless it has not
     // reached the order yet: then its row goes at once and the result is true.
     bool Leave(const TZelkEvent* Event) noexcept;
-    // Event is being destroyed: its row leaves the order before the next read.
-    void Destroyed(const TZelkEvent* Event) noexcept;
-    // Applies what changed since the last Commit. Released receives the live events whose
-    // rows went. On failure (out of memory) the view is empty and NeedsRebuild is true.
-    void Commit(std::vector<TZelkEvent*>& Released);
+    // Event is being destroyed or handed over: its row leaves the order before the next
+    // read, and its address is never followed again.
+    void Forget(const TZelkEvent* Event) noexcept;
+    // Applies what changed since the last Commit. On failure (out of memory) the view is
+    // empty and NeedsRebuild is true.
+    void Commit();
     // True when a change could not be recorded: only a Reset brings the view in step.
     bool NeedsRebuild() const noexcept { return FBroken; }
 
@@ -95,7 +96,7 @@ private:
     // Takes the rows out of the order; each must be in it.
     void RemoveFromOrder(const std::vector<std::uint32_t>& Rows) noexcept;
     void InsertIntoOrder(std::vector<std::uint32_t>& Rows);
-    void PurgeDestroyed() noexcept;
+    void PurgeForgotten() noexcept;
     void Clear() noexcept;
 
     std::vector<const TZelkEventSortItem*> FItems;
@@ -111,7 +112,7 @@ private:
     std::vector<std::uint32_t> FOrder;
     std::vector<std::uint32_t> FPendingIn;
     std::vector<std::uint32_t> FPendingOut;
-    std::vector<std::uint32_t> FDestroyed;
+    std::vector<std::uint32_t> FForgotten;
     std::vector<std::uint32_t> FPlaces; // scratch of RemoveFromOrder
     // Rows are reused only after a Commit: until then a pending list may still name them.
     std::vector<std::uint32_t> FFree;

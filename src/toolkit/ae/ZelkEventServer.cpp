@@ -9,6 +9,10 @@ TZelkEventServer::TZelkEventServer(TComponent* AOwner)
       FBrowser(std::make_unique<TZelkEventAreaBrowser>()),
       FFilter(std::make_unique<TZelkEventFilters>(this)) {
     FVersion = QStringLiteral("5.28");
+    FCategoryLookup = MakeCategoryLookup();
+    // A previous notification that a merge pushes out goes through OnDeleteEvent.
+    FEvents->SetDeleter(
+        [this](std::unique_ptr<TZelkEvent> Event) { DeleteEvent(std::move(Event)); });
     SetEventlistSort({QStringLiteral("Active (D)"), QStringLiteral("Time (D)")});
     SetProtocol(tZelkConnectionType::coCOM);
 }
@@ -28,6 +32,9 @@ TZelkEventServer::~TZelkEventServer() {
     // Each filter un-advises its subscription, should the deactivation have failed
     // before it got to them.
     FFilter.reset();
+    // Events and snapshots that outlive the component name no attribute from now on. Only
+    // now: until every sink is un-advised, a server thread may be building events.
+    FCategoryLookup.reset();
 }
 
 // ---- sorting ----
@@ -80,11 +87,20 @@ int TZelkEventServer::NextEventId() noexcept {
 }
 
 void TZelkEventServer::DeleteEvent(TZelkEvent* Event) {
-    if (!Event)
+    if (!FEvents->Holds(Event))
         return;
-    const std::unique_ptr<TZelkEvent> doomed(Event);
-    if (OnDeleteEvent)
-        OnDeleteEvent(this, Event);
+    // The handler sees the event listed; the list destroys it whatever the handler does.
+    zelk::rtl::RunThenClose(
+        [&] {
+            if (OnDeleteEvent)
+                OnDeleteEvent(this, Event);
+        },
+        [&] { FEvents->Extract(Event); });
+}
+
+void TZelkEventServer::DeleteEvent(std::unique_ptr<TZelkEvent> Event) {
+    if (Event && OnDeleteEvent)
+        OnDeleteEvent(this, Event.get());
 }
 
 void TZelkEventServer::BeginUpdate() {

@@ -125,6 +125,10 @@ public:
     // here (OnEventAck, and auto-delete when inactive). The first per-condition failure
     // raises through OPCCheck.
     void AcknowledgeEvents(const QString& Who, const QString& Comment, TZelkEvents* AckEvents);
+    // The same for the events a referring list names (events of this component's list,
+    // or events their caller keeps alive), in its order.
+    void AcknowledgeEvents(const QString& Who, const QString& Comment,
+                           const TZelkEventRefs& AckEvents);
     // Acknowledges every event of the list that is not active.
     void AcknowledgeNotActiveEvents(const QString& Who, const QString& Comment);
     // Acknowledges every event of the list.
@@ -149,6 +153,9 @@ public:
     // Changes whenever the caches are dropped, so holders of a cache entry know to look
     // it up again.
     std::uint32_t CategoriesGeneration() const noexcept { return FCategoriesGeneration; }
+    // The category lookup that names the attribute values of this server's events; it
+    // expires when the component is destroyed. Callable from any thread.
+    TZelkCategoryLookupRef CategoryLookup() const noexcept { return FCategoryLookup; }
 
     // The next event id: 1 to 2147483646, then 1 again. Callable from any thread.
     int NextEventId() noexcept;
@@ -163,9 +170,13 @@ public:
     // the server answers anything but S_OK or there is no connection.
     void QuerySourceConditions(const QString& Source, QStringList& Conditions);
 
-    // Fires OnDeleteEvent, then destroys Event (also when the handler raised); the event
-    // leaves the event list.
+    // Deletes an event of the event list: fires OnDeleteEvent while the event is still
+    // listed, then the list destroys it (also when the handler raised). An event the list
+    // does not hold is not this component's to destroy: nothing happens.
     void DeleteEvent(TZelkEvent* Event);
+    // Ends the life of an event nobody else holds (a previous notification the list
+    // discards): OnDeleteEvent, then destruction, also when the handler raised.
+    void DeleteEvent(std::unique_ptr<TZelkEvent> Event);
     // Re-sorts the event list inside the update bracket.
     void Resort();
     // Closes a bracket opened with BeginUpdate after re-sorting the list; the bracket
@@ -209,6 +220,7 @@ protected:
     void QueryConditions(int CategoryId, TZelkEventItems* Items);
     void QuerySubConditions(const QString& ConditionName, TZelkEventItems* Items);
     void DropCaches() noexcept;
+    std::shared_ptr<IZelkCategoryLookup> MakeCategoryLookup();
 
     // The last id handed out; reached from server threads.
     std::atomic<std::int32_t> FGlobalId{0};
@@ -233,4 +245,6 @@ protected:
     // still waits for.
     std::unordered_set<QString> FStaleKeys;
     int FPendingRefreshes = 0;
+    // Shared only so that events can hold it weakly; released at the end of destruction.
+    std::shared_ptr<IZelkCategoryLookup> FCategoryLookup;
 };

@@ -26,7 +26,23 @@ QStringList NamesOf(HRESULT result, const TaskArray<LPWSTR>& names) {
     return list;
 }
 
+// The server's Categories cache as the attribute values of its events see it.
+class TServerCategories final : public IZelkCategoryLookup {
+public:
+    explicit TServerCategories(TZelkEventServer& Server) : FServer(Server) {}
+    bool CategoriesAvailable() const override { return FServer.Active(); }
+    const TZelkEventItem* FindCategory(int Id) override { return FServer.Categories()->ById(Id); }
+    std::uint32_t CategoriesGeneration() const override { return FServer.CategoriesGeneration(); }
+
+private:
+    TZelkEventServer& FServer;
+};
+
 } // namespace
+
+std::shared_ptr<IZelkCategoryLookup> TZelkEventServer::MakeCategoryLookup() {
+    return std::make_shared<TServerCategories>(*this);
+}
 
 void TZelkEventServer::DropCaches() noexcept {
     FConditions.reset();

@@ -29,31 +29,28 @@ void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {
         return;
     // The events not merged when a handler raises are destroyed with the batch.
     FObservers.EventsReceived(this, List->Events);
+    std::vector<TZelkEvent*> batch;
+    batch.reserve(List->Events.size());
+    for (const std::unique_ptr<TZelkEvent>& event : List->Events)
+        batch.push_back(event.get());
     BeginUpdate();
     zelk::rtl::RunThenClose(
         [&] {
-            for (std::unique_ptr<TZelkEvent>& owned : List->Events) {
-                TZelkEvent* const event = owned.get();
-                if (!event)
-                    continue;
+            FEvents->ForEachLive(batch, [&](std::size_t position, TZelkEvent* event,
+                                            const TZelkEvents::TWalk& walk) {
                 if (OnEvent)
                     OnEvent(this, event);
-                FEvents->AddEvent(event);
-                owned.release();
+                FEvents->AddEvent(std::move(List->Events[position]));
                 if ((event->ChangeMask() & OPC_CHANGE_ACK_STATE) && OnEventAck) {
-                    const QString key = event->Key();
-                    const std::uint64_t destroyed = FEvents->DestroyedCount();
                     OnEventAck(this, event);
                     // The handler may have deleted the event itself: then it is done with.
-                    int index = 0;
-                    if (FEvents->DestroyedCount() != destroyed &&
-                        !(FEvents->Find(key, index) && FEvents->Objects(index) == event))
-                        continue;
+                    if (walk.Gone(event))
+                        return;
                 }
                 if (FAutoDel && event->Enabled() && !event->Active() &&
                     (!event->AckRequired() || event->Acknowledged()))
                     DeleteEvent(event);
-            }
+            });
         },
         [&] { ResortAndEndUpdate(); });
 }

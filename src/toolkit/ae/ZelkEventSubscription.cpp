@@ -79,9 +79,11 @@ TZelkEventSubscription::TZelkEventSubscription(TZelkEventServer* aOPCEventServer
 
 TZelkEventSubscription::~TZelkEventSubscription() = default;
 
-ComPtr<TZelkEventSubscription> TZelkEventSubscription::Create(TZelkEventServer* aOPCEventServer) {
+ComPtr<TZelkEventSubscription>
+TZelkEventSubscription::Create(TZelkEventServer* aOPCEventServer,
+                               const TZelkSubscriptionRequest& Request) {
     ComPtr<TZelkEventSubscription> subscription = ComObject::Create(aOPCEventServer);
-    subscription->CreateOnServer();
+    subscription->CreateOnServer(Request);
     subscription->FRetCode = subscription->Advise();
     try {
         subscription->SelectReturnedAttributes();
@@ -94,7 +96,7 @@ ComPtr<TZelkEventSubscription> TZelkEventSubscription::Create(TZelkEventServer* 
     return subscription;
 }
 
-void TZelkEventSubscription::CreateOnServer() {
+void TZelkEventSubscription::CreateOnServer(const TZelkSubscriptionRequest& Request) {
     const QString failed = QStringLiteral("can not create a event subscription");
     ComPtr<IOPCEventServer> server = FOPCServer ? FOPCServer->GetOPCEventServer() : nullptr;
     if (!server)
@@ -103,9 +105,8 @@ void TZelkEventSubscription::CreateOnServer() {
     DWORD revisedBufferTime = 0;
     DWORD revisedMaxSize = 0;
     const HRESULT result = server->CreateEventSubscription(
-        FALSE, static_cast<DWORD>(FOPCServer->Buffertime()),
-        static_cast<DWORD>(FOPCServer->MaxSize()), 1, IID_IOPCEventSubscriptionMgt, created.Put(),
-        &revisedBufferTime, &revisedMaxSize);
+        FALSE, static_cast<DWORD>(Request.BufferTime), static_cast<DWORD>(Request.MaxSize), 1,
+        IID_IOPCEventSubscriptionMgt, created.Put(), &revisedBufferTime, &revisedMaxSize);
     FRetCode = result;
     FBufferTime = static_cast<std::int32_t>(revisedBufferTime);
     FMaxSize = static_cast<std::int32_t>(revisedMaxSize);
@@ -117,6 +118,10 @@ void TZelkEventSubscription::CreateOnServer() {
         throw EIntfCastError(QStringLiteral("Interface not supported"));
     // Cookie is still 0 here, and becomes the client handle of the subscription.
     UpdateState(false, FBufferTime, FMaxSize);
+    if (Request.AskAgainOnActivation) {
+        FBufferTime = Request.BufferTime;
+        FMaxSize = Request.MaxSize;
+    }
 }
 
 HRESULT TZelkEventSubscription::Advise() {

@@ -25,15 +25,26 @@
 
 class TZelkEventServer;
 
+// What a new subscription asks the server for.
+struct TZelkSubscriptionRequest {
+    // Buffer time in milliseconds and events per callback (0: no limit), as requested.
+    int BufferTime = 0;
+    int MaxSize = 0;
+    // Whether the activating SetState asks for these values again rather than for the
+    // server's revision of them: the default filter's subscription does.
+    bool AskAgainOnActivation = false;
+};
+
 class TZelkEventSubscription : public zelk::com::ComObject<TZelkEventSubscription, IOPCEventSink> {
 public:
-    // Creates the server subscription (inactive, with the event server's Buffertime and
-    // MaxSize), advises this sink and selects every known attribute of every category.
-    // A failing CreateEventSubscription raises EOPCException "can not create a event
-    // subscription"; a failing SetState or SelectReturnedAttributes raises through
-    // OPCCheck, after the sink has been un-advised again. A failing Advise raises nothing:
-    // it is left in RetCode and the subscription receives no events.
-    static ComPtr<TZelkEventSubscription> Create(TZelkEventServer* aOPCEventServer);
+    // Creates the server subscription (inactive, asking for Request's buffer time and max
+    // size; an event server passes its own Buffertime and MaxSize), advises this sink and selects
+    // every known attribute of every category. A failing CreateEventSubscription raises
+    // EOPCException "can not create a event subscription"; a failing SetState or
+    // SelectReturnedAttributes raises through OPCCheck, after the sink has been un-advised again. A
+    // failing Advise raises nothing: it is left in RetCode and the subscription receives no events.
+    static ComPtr<TZelkEventSubscription> Create(TZelkEventServer* aOPCEventServer,
+                                                 const TZelkSubscriptionRequest& Request);
     ~TZelkEventSubscription() override;
 
     // Sends a filter. Category names are mapped to the event server's category ids
@@ -87,12 +98,10 @@ public:
 
 private:
     friend class zelk::com::ComObject<TZelkEventSubscription, IOPCEventSink>;
-    // The default filter's subscription starts from the event server's own settings.
-    friend class TZelkEventFilters;
 
     explicit TZelkEventSubscription(TZelkEventServer* aOPCEventServer);
 
-    void CreateOnServer();
+    void CreateOnServer(const TZelkSubscriptionRequest& Request);
     HRESULT Advise();
     // Lets an OnEvent that waits for room in the queue go, now and from now on.
     void StopWaiting() noexcept;

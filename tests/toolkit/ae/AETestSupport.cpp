@@ -211,15 +211,16 @@ AETest::~AETest() {
     QLocale::setDefault(FSavedLocale);
 }
 
-TZelkEvent* NewEvent(TZelkEventServer* server, const QString& source, const QString& condition,
-                     WORD state, FILETIME time, DWORD severity) {
+std::unique_ptr<TZelkEvent> NewEvent(TZelkEventServer* server, const QString& source,
+                                     const QString& condition, WORD state, FILETIME time,
+                                     DWORD severity) {
     TNotification notification;
     notification.Source = source;
     notification.Condition = condition;
     notification.NewState = state;
     notification.Time = time;
     notification.Severity = severity;
-    return new TZelkEvent(server, notification.Record());
+    return std::make_unique<TZelkEvent>(server, notification.Record());
 }
 
 } // namespace zelk::aetest

@@ -141,9 +141,11 @@ using zelk::test::TNotification;
 using zelk::test::UtcFileTime;
 
 // A new condition event of `server` for source and condition with that state and time.
-TZelkEvent* NewEvent(TZelkEventServer* server, const QString& source, const QString& condition,
-                     WORD state = OPC_CONDITION_ENABLED | OPC_CONDITION_ACTIVE,
-                     FILETIME time = UtcFileTime(2024, 3, 1, 12, 0, 0), DWORD severity = 500);
+std::unique_ptr<TZelkEvent> NewEvent(TZelkEventServer* server, const QString& source,
+                                     const QString& condition,
+                                     WORD state = OPC_CONDITION_ENABLED | OPC_CONDITION_ACTIVE,
+                                     FILETIME time = UtcFileTime(2024, 3, 1, 12, 0, 0),
+                                     DWORD severity = 500);
 
 using zelk::test::MessageOf;
 

@@ -74,8 +74,8 @@ TZelkEvent* AddEvent(TZelkEventServer& server, const TEventShape& shape) {
     n.EventType = shape.EventType;
     n.Time = UtcFileTime(2024, 3, 1, 12, 0, shape.Second);
     n.ActiveTime = n.Time;
-    auto* event = new TZelkEvent(&server, n.Record());
-    server.Events()->AddEvent(event);
+    TZelkEvent* event =
+        server.Events()->AddEvent(std::make_unique<TZelkEvent>(&server, n.Record()));
     server.Resort();
     return event;
 }

@@ -118,7 +118,7 @@ TEST_F(ConditionState, SnapshotsAndEventCopiesOutliveTheirEventServer) {
     EXPECT_EQ(copy->CustomProps()->Names(0), QString());
     EXPECT_EQ(copy->GetConditionState(), nullptr);
     copy->Acknowledge(QStringLiteral("op"), QString());
-    EXPECT_EQ(snapshot->CustomProps()->OPCServer(), nullptr);
+    EXPECT_TRUE(snapshot->CustomProps()->CategoryLookup().expired());
     EXPECT_EQ(snapshot->CustomProps()->Names(0), QString());
     EXPECT_EQ(snapshot->CustomProps()->IndexOf(QStringLiteral("CV")), -1);
     EXPECT_FALSE(snapshot->CustomProps()->ValueAsString(2).isEmpty()) << "the values stay";

@@ -129,6 +129,30 @@ TEST_F(EventAcknowledge, SimpleAndTrackingEventsAreAcknowledgedHereAndAutoDelete
     EXPECT_EQ(Ends, 3);
 }
 
+TEST_F(EventAcknowledge, ACopyIsAcknowledgedButStaysItsHoldersToDestroy) {
+    // A detail panel holds a copy of a listed simple event; acknowledging the copy with
+    // auto-delete on must not destroy what the panel owns, nor the listed original.
+    Simple(QStringLiteral("S1"), 1);
+    TZelkEvent* listed = Server.Events()->Events(0);
+    auto copy = std::make_unique<TZelkEvent>(*listed);
+    copy->Acknowledge(Op, QString());
+    EXPECT_EQ(Log, QStringList{"ack S1"}) << "no delete: the copy is in no list";
+    EXPECT_EQ(copy->Source(), QStringLiteral("S1"));
+    ASSERT_EQ(Server.Events()->Count(), 1);
+    EXPECT_EQ(Server.Events()->Events(0), listed);
+
+    // A referring list of listed events and the copy: each acknowledged once, only the
+    // listed one deleted.
+    Log.clear();
+    TZelkEventRefs refs;
+    refs.AddEvent(listed);
+    refs.AddEvent(copy.get());
+    Server.AcknowledgeEvents(Op, QString(), refs);
+    EXPECT_EQ(Log, (QStringList{"ack S1", "delete S1", "ack S1"}));
+    EXPECT_EQ(Server.Events()->Count(), 0);
+    EXPECT_TRUE(Fake->AckCalls.empty());
+}
+
 TEST_F(EventAcknowledge, TheWalkVisitsEachEventOnceWhateverHandlersDoToTheList) {
     for (int i = 1; i <= 6; ++i)
         Simple(QStringLiteral("S%1").arg(i), 10 - i); // presented S1 … S6

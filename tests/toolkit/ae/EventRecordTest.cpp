@@ -169,7 +169,7 @@ TEST_F(EventRecord, AttributeValuesAreTakenOutOfTheRecord) {
     ASSERT_EQ(props.Count(), 4);
     EXPECT_EQ(event->NumEventAttrs(), 4);
     EXPECT_EQ(props.Category(), 10);
-    EXPECT_EQ(props.OPCServer(), &server);
+    EXPECT_EQ(props.CategoryLookup().lock(), server.CategoryLookup().lock());
     EXPECT_DOUBLE_EQ(props.Values(0).Value().dblVal, 12.5);
     EXPECT_EQ(props.ValueAsString(1), QStringLiteral("abc"));
     EXPECT_EQ(props.ValueAsString(2), QStringLiteral("1;2;3;"));
@@ -243,7 +243,7 @@ TEST_F(EventRecord, AttributeNamesComeFromTheCategoryWhileConnected) {
 
     // A snapshot holding fewer values than the category names.
     TZelkEventCustomProps snapshot;
-    snapshot.Init(&server, 1, 10);
+    snapshot.Init(server.CategoryLookup(), 1, 10);
     EXPECT_EQ(snapshot.IndexOf(QStringLiteral("Limit")), 1);
     EXPECT_EQ(MessageOf([&] { (void)snapshot.ValueByName(QStringLiteral("Limit")); }),
               QStringLiteral("Index: out of range"));
@@ -305,12 +305,12 @@ TEST_F(EventRecord, ACopyKeepsIdentityAndValuesButNoListPlaceOrUserData) {
     first.Source = QStringLiteral("Tank1");
     first.Condition = QStringLiteral("LevelHigh");
     first.AddAttribute(ComVariant(QStringLiteral("x")));
-    server.Events()->AddEvent(new TZelkEvent(&server, first.Record()));
+    server.Events()->AddEvent(std::make_unique<TZelkEvent>(&server, first.Record()));
     TNotification second;
     second.Source = QStringLiteral("Tank1");
     second.Condition = QStringLiteral("LevelHigh");
     second.AddAttribute(ComVariant(QStringLiteral("y")));
-    server.Events()->AddEvent(new TZelkEvent(&server, second.Record()));
+    server.Events()->AddEvent(std::make_unique<TZelkEvent>(&server, second.Record()));
     TZelkEvent* current = server.Events()->Objects(0);
     current->SetData(current);
     current->SetTag(9);
@@ -330,20 +330,20 @@ TEST_F(EventRecord, ACopyKeepsIdentityAndValuesButNoListPlaceOrUserData) {
     EXPECT_EQ(current->LastEvent()->CustomProps()->ValueAsString(0), QStringLiteral("x"));
 }
 
-TEST_F(EventRecord, DestroyingACurrentEventTakesItsEntryAndItsPreviousNotification) {
+TEST_F(EventRecord, AnEventTakenOutOfTheListGoesWithItsPreviousNotification) {
     TTestEventServer server;
     int destroyed = 0;
     TNotification n;
     n.Source = QStringLiteral("Tank1");
     n.Condition = QStringLiteral("LevelHigh");
     TZelkEvents& list = *server.Events();
-    list.AddEvent(new TCountedEvent(&server, n.Record(), destroyed));
-    list.AddEvent(new TCountedEvent(&server, n.Record(), destroyed));
+    list.AddEvent(std::make_unique<TCountedEvent>(&server, n.Record(), destroyed));
+    list.AddEvent(std::make_unique<TCountedEvent>(&server, n.Record(), destroyed));
     n.Source = QStringLiteral("Tank2");
-    list.AddEvent(new TCountedEvent(&server, n.Record(), destroyed));
+    list.AddEvent(std::make_unique<TCountedEvent>(&server, n.Record(), destroyed));
     ASSERT_EQ(list.KeyCount(), 2);
 
-    delete list.Objects(0);
+    list.Extract(list.Objects(0)).reset();
     EXPECT_EQ(destroyed, 2) << "the previous notification goes with it";
     ASSERT_EQ(list.KeyCount(), 1);
     EXPECT_EQ(list.Keys(0), QStringLiteral("Tank2LevelHigh"));
@@ -367,14 +367,14 @@ TEST_F(EventRecord, DeleteEventFiresTheHandlerThenDestroys) {
     };
     TNotification n;
     n.Source = QStringLiteral("Tank1");
-    server.Events()->AddEvent(new TCountedEvent(&server, n.Record(), destroyed));
+    server.Events()->AddEvent(std::make_unique<TCountedEvent>(&server, n.Record(), destroyed));
     server.DeleteEvent(server.Events()->Objects(0));
     EXPECT_EQ(seen, QStringList{QStringLiteral("Tank1 alive=1")});
     EXPECT_EQ(destroyed, 1);
     EXPECT_EQ(server.Events()->KeyCount(), 0);
 
     server.OnDeleteEvent = [](TComponent*, TZelkEvent*) { throw Exception(QStringLiteral("no")); };
-    server.Events()->AddEvent(new TCountedEvent(&server, n.Record(), destroyed));
+    server.Events()->AddEvent(std::make_unique<TCountedEvent>(&server, n.Record(), destroyed));
     EXPECT_EQ(MessageOf([&] { server.DeleteEvent(server.Events()->Objects(0)); }),
               QStringLiteral("no"));
     EXPECT_EQ(destroyed, 2) << "destroyed although the handler raised";

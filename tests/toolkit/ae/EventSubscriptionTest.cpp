@@ -209,7 +209,8 @@ TEST_F(SubscriptionTest, OnEventPostsOneBatchPerCallAndNothingWhenSilenced) {
     server.Connect(SimProgId, QString());
     TZelkEventSubscription* live = server.Filter()->Items(0)->Subscriptor();
     ASSERT_NE(live, nullptr);
-    ComPtr<TZelkEventSubscription> silenced = TZelkEventSubscription::Create(&server);
+    ComPtr<TZelkEventSubscription> silenced =
+        TZelkEventSubscription::Create(&server, {server.Buffertime(), server.MaxSize()});
     silenced->SetActive(true);
     EXPECT_EQ(sim->Subscriptions(), 2);
     TArrivals arrivals(server);
@@ -255,7 +256,9 @@ TEST_F(SubscriptionTest, AFailedCreationLeavesNoSubscriptionBehind) {
     TZelkEventServer server;
     server.Connect(SimProgId, QString());
     ASSERT_EQ(sim->Subscriptions(), 1);
-    auto create = [&] { TZelkEventSubscription::Create(&server); };
+    auto create = [&] {
+        TZelkEventSubscription::Create(&server, {server.Buffertime(), server.MaxSize()});
+    };
 
     // A step after Advise fails: the sink is taken off the connection point again.
     sim->Faults().ClearCalls();
@@ -280,7 +283,8 @@ TEST_F(SubscriptionTest, AFailedCreationLeavesNoSubscriptionBehind) {
 
     // A failed Advise raises nothing; the subscription stays deaf and un-advises nothing.
     sim->Faults().InjectResult("IConnectionPointContainer::FindConnectionPoint", E_FAIL);
-    ComPtr<TZelkEventSubscription> deaf = TZelkEventSubscription::Create(&server);
+    ComPtr<TZelkEventSubscription> deaf =
+        TZelkEventSubscription::Create(&server, {server.Buffertime(), server.MaxSize()});
     EXPECT_EQ(deaf->RetCode(), E_FAIL);
     EXPECT_EQ(deaf->Cookie(), 0);
     sim->Faults().ClearCalls();

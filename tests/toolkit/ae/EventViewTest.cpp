@@ -96,8 +96,7 @@ TEST_F(EventView, AfterEveryBatchTheViewIsTheFullSortUnderEveryKindOfKey) {
             if (round % 7 == 3 && list.KeyCount() > 0)
                 server.DeleteEvent(list.Objects(plant.Pick(list.KeyCount())));
             if (round % 11 == 5 && list.KeyCount() > 1) {
-                std::unique_ptr<TZelkEvent> taken(list.Objects(0));
-                list.Delete(0);
+                std::unique_ptr<TZelkEvent> taken = list.Extract(list.Objects(0));
                 server.Resort();
                 ASSERT_EQ(View(list), FullSort(list)) << "round " << round;
                 continue; // taken goes here, outside the list
