@@ -10,6 +10,8 @@
 //   meter.Longest(), meter.Percentile(99.0), meter.Samples()
 //   zelk::bench::ResidentKiB(), zelk::bench::PeakResidentKiB()
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -22,6 +24,19 @@
 #include <vector>
 
 namespace zelk::bench {
+
+// The plant's size, the same two options in every probe: --areas N --sources N.
+struct TPlantSizeOptions {
+    QCommandLineOption Areas;
+    QCommandLineOption Sources;
+    TPlantSizeOptions(int areas, int sources)
+        : Areas(QStringLiteral("areas"), QStringLiteral("Areas of the plant."), QStringLiteral("n"),
+                QString::number(areas)),
+          Sources(QStringLiteral("sources"), QStringLiteral("Sources of the plant."),
+                  QStringLiteral("n"), QString::number(sources)) {}
+    int AreasIn(const QCommandLineParser& parser) const { return parser.value(Areas).toInt(); }
+    int SourcesIn(const QCommandLineParser& parser) const { return parser.value(Sources).toInt(); }
+};
 
 // A precise 10 ms timer on the current thread's event loop; each tick records how late it
 // came: the time between two ticks beyond the period, in milliseconds. A thread that

@@ -45,22 +45,18 @@ TProbeSettings ParseSettings(const QCoreApplication& app) {
     const QCommandLineOption seconds(QStringLiteral("seconds"),
                                      QStringLiteral("Length of each phase."), QStringLiteral("n"),
                                      QStringLiteral("10"));
-    const QCommandLineOption areas(QStringLiteral("areas"), QStringLiteral("Areas of the plant."),
-                                   QStringLiteral("n"), QStringLiteral("2000"));
-    const QCommandLineOption sources(QStringLiteral("sources"),
-                                     QStringLiteral("Sources of the plant."), QStringLiteral("n"),
-                                     QStringLiteral("8000"));
+    const zelk::bench::TPlantSizeOptions plant(2000, 8000);
     const QCommandLineOption warmup(QStringLiteral("warmup"),
                                     QStringLiteral("Unmeasured seconds at the maximum rate first."),
                                     QStringLiteral("n"), QStringLiteral("0"));
-    parser.addOptions({sort, seconds, areas, sources, warmup});
+    parser.addOptions({sort, seconds, plant.Areas, plant.Sources, warmup});
     parser.process(app);
     TProbeSettings settings;
     if (parser.isSet(sort))
         settings.Sort = parser.value(sort).split(QLatin1Char(','));
     settings.Seconds = std::max(1, parser.value(seconds).toInt());
-    settings.Areas = parser.value(areas).toInt();
-    settings.Sources = parser.value(sources).toInt();
+    settings.Areas = plant.AreasIn(parser);
+    settings.Sources = plant.SourcesIn(parser);
     settings.Warmup = std::max(0, parser.value(warmup).toInt());
     return settings;
 }

@@ -47,21 +47,17 @@ TSoakSettings ParseSettings(const QCoreApplication& app) {
     const QCommandLineOption rate(QStringLiteral("rate"),
                                   QStringLiteral("Notifications per second."), QStringLiteral("n"),
                                   QStringLiteral("20000"));
-    const QCommandLineOption areas(QStringLiteral("areas"), QStringLiteral("Areas of the plant."),
-                                   QStringLiteral("n"), QStringLiteral("500"));
-    const QCommandLineOption sources(QStringLiteral("sources"),
-                                     QStringLiteral("Sources of the plant."), QStringLiteral("n"),
-                                     QStringLiteral("4000"));
+    const zelk::bench::TPlantSizeOptions plant(500, 4000);
     const QCommandLineOption down(QStringLiteral("down-ms"),
                                   QStringLiteral("How long the server is away at a restart."),
                                   QStringLiteral("ms"), QStringLiteral("500"));
-    parser.addOptions({minutes, rate, areas, sources, down});
+    parser.addOptions({minutes, rate, plant.Areas, plant.Sources, down});
     parser.process(app);
     TSoakSettings settings;
     settings.Minutes = std::max(1, parser.value(minutes).toInt());
     settings.Rate = std::max(0, parser.value(rate).toInt());
-    settings.Areas = parser.value(areas).toInt();
-    settings.Sources = parser.value(sources).toInt();
+    settings.Areas = plant.AreasIn(parser);
+    settings.Sources = plant.SourcesIn(parser);
     settings.DownMs = std::max(0, parser.value(down).toInt());
     return settings;
 }

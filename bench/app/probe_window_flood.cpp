@@ -39,15 +39,11 @@ TProbeSettings ParseSettings(const QCoreApplication& app) {
     const QCommandLineOption seconds(QStringLiteral("seconds"),
                                      QStringLiteral("Length of each phase."), QStringLiteral("n"),
                                      QStringLiteral("10"));
-    const QCommandLineOption areas(QStringLiteral("areas"), QStringLiteral("Areas of the plant."),
-                                   QStringLiteral("n"), QStringLiteral("2000"));
-    const QCommandLineOption sources(QStringLiteral("sources"),
-                                     QStringLiteral("Sources of the plant."), QStringLiteral("n"),
-                                     QStringLiteral("8000"));
-    parser.addOptions({seconds, areas, sources});
+    const zelk::bench::TPlantSizeOptions plant(2000, 8000);
+    parser.addOptions({seconds, plant.Areas, plant.Sources});
     parser.process(app);
-    return {std::max(1, parser.value(seconds).toInt()), parser.value(areas).toInt(),
-            parser.value(sources).toInt()};
+    return {std::max(1, parser.value(seconds).toInt()), plant.AreasIn(parser),
+            plant.SourcesIn(parser)};
 }
 
 void RunPhase(const char* name, int rate, int seconds, zelk::aesim::TAESimulator& sim,
