@@ -3,6 +3,7 @@
 
 #include "JournalTestSupport.h"
 #include "PostgresCluster.h"
+#include "SimNames.h"
 #include "TestSupport.h"
 #include "ZelkAESim.h"
 #include "ZelkCOMLink.h"
@@ -16,14 +17,13 @@
 
 using namespace std::chrono_literals;
 using namespace zelk::journaltest;
+using zelk::test::Lic201;
+using zelk::test::Lic202;
+using zelk::test::PvLevel;
+using zelk::test::SimProgId;
 using zelk::test::WaitUntil;
 
 namespace {
-
-const QString SimProgId = QStringLiteral("Zelk.AESimulator.1");
-const QString Lic201 = QStringLiteral("Plant1.TankFarm.LIC201");
-const QString Lic202 = QStringLiteral("Plant1.TankFarm.LIC202");
-const QString PvLevel = QStringLiteral("PVLEVEL");
 
 TZelkEvent* EventOf(const TZelkEventServer& server, const QString& source) {
     for (int i = 0; i < server.Events()->Count(); ++i)

@@ -3,6 +3,7 @@
 // stays sound when observers fail or leave in the middle of a call.
 
 #include "AETestSupport.h"
+#include "SimNames.h"
 #include "TestSupport.h"
 #include "ZelkAESim.h"
 #include "ZelkCOMLink.h"
@@ -11,14 +12,13 @@
 
 using namespace std::chrono_literals;
 using namespace zelk::aetest;
+using zelk::test::Lic201;
+using zelk::test::Lic202;
+using zelk::test::PvLevel;
+using zelk::test::SimProgId;
 using zelk::test::WaitUntil;
 
 namespace {
-
-const QString SimProgId = QStringLiteral("Zelk.AESimulator.1");
-const QString Lic201 = QStringLiteral("Plant1.TankFarm.LIC201");
-const QString Lic202 = QStringLiteral("Plant1.TankFarm.LIC202");
-const QString PvLevel = QStringLiteral("PVLEVEL");
 
 struct TRecorder : IZelkEventServerObserver {
     QStringList Calls;

@@ -3,6 +3,7 @@
 // keep-alive and the end of a connected component.
 
 #include "AETestSupport.h"
+#include "SimNames.h"
 #include "TestSupport.h"
 #include "ZelkAESim.h"
 #include "ZelkCOMLink.h"
@@ -10,14 +11,13 @@
 using namespace std::chrono_literals;
 using namespace zelk::aetest;
 using zelk::aesim::TScopedAESimulator;
+using zelk::test::Lic201;
+using zelk::test::Lic202;
+using zelk::test::PvLevel;
+using zelk::test::SimProgId;
 using zelk::test::WaitUntil;
 
 namespace {
-
-const QString SimProgId = QStringLiteral("Zelk.AESimulator.1");
-const QString Lic201 = QStringLiteral("Plant1.TankFarm.LIC201");
-const QString Lic202 = QStringLiteral("Plant1.TankFarm.LIC202");
-const QString PvLevel = QStringLiteral("PVLEVEL");
 
 class EventServerSim : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 // responding" instead of freezing the thread; Wait waits, Disconnect gives the call up.
 
 #include "AETestSupport.h"
+#include "SimNames.h"
 #include "TestSupport.h"
 #include "ZelkAE.h"
 #include "ZelkAESim.h"
@@ -19,13 +20,12 @@ using namespace zelk::aetest;
 using zelk::aesim::TScopedAESimulator;
 using zelk::runtime::tZelkBusyAnswer;
 using zelk::runtime::TZelkBusyCall;
+using zelk::test::Lic201;
+using zelk::test::PvLevel;
+using zelk::test::SimProgId;
 using zelk::test::WaitUntil;
 
 namespace {
-
-const QString SimProgId = QStringLiteral("Zelk.AESimulator.1");
-const QString Lic201 = QStringLiteral("Plant1.TankFarm.LIC201");
-const QString PvLevel = QStringLiteral("PVLEVEL");
 
 // Counts the turns of the event loop: a timer that fires only when the loop runs.
 class TLoopTicks {
