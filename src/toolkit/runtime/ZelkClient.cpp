@@ -271,8 +271,12 @@ void TZelkClient::Deactivate() {
         FActive = false;
         return;
     }
-    if (!FActive)
+    // Releasing the server may serve the message queue meanwhile (a worker that waits to
+    // be synchronized): a loss handled there must not end the connection a second time.
+    if (!FActive || FDeactivating)
         return;
+    FDeactivating = true;
+    const zelk::rtl::ScopeExit ended([this] { FDeactivating = false; });
 
     std::exception_ptr failure;
     try {
@@ -288,6 +292,9 @@ void TZelkClient::Deactivate() {
             failure = std::current_exception();
     }
     FActive = false;
+    // Requests the connection posted before it was released would otherwise be taken for
+    // a loss of the connection the application makes next.
+    DropQueuedShutdowns(fMsgQueue.get(), fLock, *fBacklog);
     // The connection goes whatever OnDisconnect does.
     const zelk::rtl::ScopeExit release([this] { FOPCClient.Reset(); });
     if (OnDisconnect)
@@ -363,6 +370,10 @@ void TZelkClient::HandleMsg(TZelkMsg& Msg) {
     }
     switch (Msg.MsgId) {
     case MSG_SERVER_SHUTDOWN:
+        // The request of a connection the application is ending: that connection is not
+        // lost, and nothing reconnects it.
+        if (FDeactivating)
+            break;
         if (const auto* reason = dynamic_cast<const TZelkShutdownReason*>(Msg.OParam.get()))
             FServerShutdownReason = reason->Reason;
         DoShutdown(Msg.IParam);
@@ -370,7 +381,7 @@ void TZelkClient::HandleMsg(TZelkMsg& Msg) {
     case MSG_TIMER:
         // A handler that pumps the event loop (a modal box in OnTimeout) must not let
         // the next tick in.
-        if (!fTimerInWork) {
+        if (!fTimerInWork && !FDeactivating) {
             fTimerInWork = true;
             const zelk::rtl::ScopeExit clear([this] { fTimerInWork = false; });
             HandleTimer();

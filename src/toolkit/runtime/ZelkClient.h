@@ -202,6 +202,8 @@ private:
 
     ComPtr<IZelkConnection> FOPCClient;
     bool FActive = false;
+    // While Deactivate runs; a loss noticed meanwhile is not a loss.
+    bool FDeactivating = false;
     QString FServerName;
     QString FComputername;
     QString FClientName;

@@ -1,5 +1,5 @@
 // The calls of TZelkClient that a hung server must not freeze: its connect and its
-// keep-alive. The keep-alive of TZelkClient. Each tick of the keep-alive timer starts one probe
+// keep-alive. Each tick of the keep-alive timer starts one probe
 // (the connection's DoTimer) on a thread of its own and returns; a probe that fails answers through
 // MSG_KEEPALIVE at once, and a probe that has not answered by the next tick (one keep-alive period
 // later) counts as a lost server. A hung server therefore cannot freeze the thread that handles the

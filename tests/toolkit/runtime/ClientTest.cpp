@@ -75,8 +75,15 @@ public:
         Log.Calls << QStringLiteral("DoActivate active=%1").arg(Active());
         TZelkClient::DoActivate();
     }
+    void DoDeactivate() override {
+        TZelkClient::DoDeactivate();
+        if (WhileDeactivating)
+            WhileDeactivating();
+    }
 
     TCallLog& Log;
+    // Runs inside the deactivation, as a release that serves the queue would.
+    std::function<void()> WhileDeactivating;
 };
 
 // A log record that counts its destructions.
@@ -231,6 +238,43 @@ TEST_F(Client, ServerShutdownEndsTheConnectionAndSilencesItUntilTheNextActivatio
     client.PostMsg(MSG_LOG, 0, std::make_unique<TCountedLog>(destroyed));
     ASSERT_TRUE(WaitUntil([&] { return destroyed == 2; }));
     EXPECT_EQ(events.last(), QStringLiteral("log"));
+}
+
+TEST_F(Client, ARequestOfAConnectionTheApplicationEndsIsNotALoss) {
+    TTestClient client(Log);
+    client.SetAutoReconnect(true);
+    QStringList events;
+    client.OnServerShutdown = [&](TComponent*, const QString&) {
+        events << QStringLiteral("shutdown");
+    };
+    client.OnDisconnect = [&](TComponent*) { events << QStringLiteral("disconnect"); };
+    client.OnLog = [&](TComponent*, TZelkLogMsg* log) { events << log->Msg; };
+
+    // Handled while the application disconnects.
+    client.SetActive(true);
+    client.WhileDeactivating = [&] {
+        client.PostMsg(MSG_SERVER_SHUTDOWN, 0, nullptr);
+        client.DrainQueue();
+    };
+    client.SetActive(false);
+    EXPECT_EQ(events, QStringList{QStringLiteral("disconnect")});
+    EXPECT_FALSE(client.ShutDownFromServer());
+
+    // Still queued when the application disconnects, and handled after.
+    client.WhileDeactivating = nullptr;
+    client.SetActive(true);
+    client.HoldMessages();
+    client.PostMsg(MSG_SERVER_SHUTDOWN, 0, nullptr);
+    client.SetActive(false);
+    client.ReleaseMessages();
+    auto marker = std::make_unique<TZelkLogMsg>();
+    marker->Msg = QStringLiteral("after");
+    client.PostMsg(MSG_LOG, 0, std::move(marker));
+    ASSERT_TRUE(WaitUntil([&] { return events.last() == QStringLiteral("after"); }));
+    EXPECT_EQ(events, (QStringList{QStringLiteral("disconnect"), QStringLiteral("disconnect"),
+                                   QStringLiteral("after")}));
+    client.SetActive(true);
+    EXPECT_TRUE(client.Active());
 }
 
 TEST_F(Client, ShutdownReasonIsDecimalForCOMAndDollarHexForUA) {
