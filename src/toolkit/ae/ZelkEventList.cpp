@@ -95,7 +95,7 @@ TZelkEvent* TZelkEvents::AddEvent(std::unique_ptr<TZelkEvent> Event) {
                 throw;
             }
             event->FList = this;
-            JoinView(event, inserted.SortKey);
+            JoinView(event, inserted);
             return event;
         }
         found = &FEntries[static_cast<std::size_t>(index)];
@@ -113,7 +113,7 @@ TZelkEvent* TZelkEvents::AddEvent(std::unique_ptr<TZelkEvent> Event) {
     event->FList = this;
     FView.Leave(older);
     // The sort values are read with the inherited ID.
-    JoinView(event, entry.SortKey, older);
+    JoinView(event, entry, older);
     Discard(std::move(oldest));
     Discard(std::move(displaced));
     return event;
@@ -210,7 +210,7 @@ std::unique_ptr<TZelkEvent> TZelkEvents::PutEvent(int Index, std::unique_ptr<TZe
     } catch (...) {
         // Out of memory: ById cannot find this event. Not expected.
     }
-    JoinView(event, entry.SortKey);
+    JoinView(event, entry);
     return replaced;
 }
 
@@ -244,18 +244,18 @@ void TZelkEvents::RebuildView() {
     for (const auto& item : FSortBylist)
         items.push_back(item.get());
     FView.Reset(items);
-    FEntries.ForEach([this](const TEntry& entry) { FView.Join(entry.Event.get(), entry.SortKey); });
+    FEntries.ForEach(
+        [this](const TEntry& entry) { FView.Join(entry.Event.get(), entry.Key, entry.SortKey); });
     FView.Commit();
 }
 
-void TZelkEvents::JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
-                           const TZelkEvent* Previous) {
+void TZelkEvents::JoinView(TZelkEvent* Event, const TEntry& Entry, const TZelkEvent* Previous) {
     // Without sort items, or with a view that the next Resort builds anew, there is
     // nothing to follow.
     if (!FViewCurrent || FSortBylist.empty())
         return;
     try {
-        FView.Join(Event, EntryKey, Previous);
+        FView.Join(Event, Entry.Key, Entry.SortKey, Previous);
     } catch (...) {
         // Out of memory: the next Resort builds the view anew.
         FViewCurrent = false;

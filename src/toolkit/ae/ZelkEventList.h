@@ -167,8 +167,7 @@ private:
     void Discard(std::unique_ptr<TZelkEvent> Previous);
     // Gives an event that joined an entry (replacing Previous, if any) its place in the
     // view at the next Resort.
-    void JoinView(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
-                  const TZelkEvent* Previous = nullptr);
+    void JoinView(TZelkEvent* Event, const TEntry& Entry, const TZelkEvent* Previous = nullptr);
     void RebuildView();
     void ClearView() noexcept;
 

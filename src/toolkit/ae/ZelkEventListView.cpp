@@ -13,10 +13,6 @@ namespace {
 // a place for each row.
 constexpr std::size_t MergeShare = 16;
 
-int Sign(int value) {
-    return (value > 0) - (value < 0);
-}
-
 } // namespace
 
 TEventView::TEventView() = default;
@@ -24,26 +20,29 @@ TEventView::~TEventView() = default;
 
 void TEventView::Reset(const std::vector<const TZelkEventSortItem*>& Items) {
     Clear();
-    FItems = Items;
-    FPacked = 0;
-    while (FPacked < FItems.size() && FPacked < 2 && FItems[FPacked]->Property->Kind != pkText)
-        ++FPacked;
-    FColumns.resize(FItems.size() - FPacked);
+    FSlots.clear();
+    FTexts = 0;
     bool text = false;
-    for (std::size_t c = 0; c < FColumns.size(); ++c) {
-        FColumns[c].Text = FItems[FPacked + c]->Property->Kind == pkText;
-        FColumns[c].Desc = FItems[FPacked + c]->Desc;
-        text = text || FColumns[c].Text;
+    for (const TZelkEventSortItem* item : Items) {
+        const bool isText = item->Property->Kind == pkText;
+        FSlots.push_back({item, isText ? static_cast<int>(FTexts++) : -1});
+        text = text || isText;
     }
+    FSlots.push_back({nullptr, static_cast<int>(FTexts++)}); // the entry key decides ties
+    FWide = FSlots.size() > 2 ? FSlots.size() - 2 : 0;
     // The user's locale as it is now: a view built later follows a change.
-    FCollator = text ? std::make_unique<QCollator>(MakeCollator(Qt::CaseSensitive)) : nullptr;
+    FItemTexts = text ? std::make_unique<TTextCodes>(MakeCollator(Qt::CaseSensitive)) : nullptr;
+    FRelabelsSeen = 0;
     FBroken = false;
 }
 
 void TEventView::Clear() noexcept {
     FRows.clear();
-    FColumns.clear();
-    FEntryKeys.clear();
+    FCodes.clear();
+    FNodes.clear();
+    if (FItemTexts)
+        FItemTexts->Clear();
+    FEntryTexts.Clear();
     FRowOf.clear();
     FOrder.clear();
     FPendingIn.clear();
@@ -60,19 +59,24 @@ bool TEventView::Less(std::uint32_t a, std::uint32_t b) const noexcept {
         return ra.K0 < rb.K0;
     if (ra.K1 != rb.K1)
         return ra.K1 < rb.K1;
-    for (const TColumn& column : FColumns) {
-        if (!column.Text) {
-            if (column.Codes[a] != column.Codes[b])
-                return column.Codes[a] < column.Codes[b];
-            continue;
-        }
-        if (const int r = Sign(column.Texts[a]->compare(*column.Texts[b])); r != 0)
-            return column.Desc ? r > 0 : r < 0;
-    }
-    // Equal on every sort item: the key order, then the order of joining.
-    if (const int r = FEntryKeys[a]->compare(*FEntryKeys[b]); r != 0)
-        return r < 0;
+    const std::uint64_t* ca = FCodes.data() + a * FWide;
+    const std::uint64_t* cb = FCodes.data() + b * FWide;
+    for (std::size_t i = 0; i < FWide; ++i)
+        if (ca[i] != cb[i])
+            return ca[i] < cb[i];
     return ra.Seq < rb.Seq;
+}
+
+std::uint64_t& TEventView::Code(std::uint32_t Row, std::size_t Slot) noexcept {
+    if (Slot == 0)
+        return FRows[Row].K0;
+    if (Slot == 1)
+        return FRows[Row].K1;
+    return FCodes[Row * FWide + Slot - 2];
+}
+
+TEventView::TNode*& TEventView::NodeOf(std::uint32_t Row, std::size_t Slot) noexcept {
+    return FNodes[Row * FTexts + static_cast<std::size_t>(FSlots[Slot].Text)];
 }
 
 std::uint32_t TEventView::TakeRow() {
@@ -80,13 +84,8 @@ std::uint32_t TEventView::TakeRow() {
         return FFree.back();
     const std::size_t count = FRows.size();
     try {
-        FEntryKeys.resize(count + 1);
-        for (TColumn& column : FColumns) {
-            if (column.Text)
-                column.Texts.resize(count + 1);
-            else
-                column.Codes.resize(count + 1);
-        }
+        FCodes.resize((count + 1) * FWide);
+        FNodes.resize((count + 1) * FTexts);
         FRows.resize(count + 1);
         // Every row is named at most once in each of these lists, so with this much room
         // the operations that must not fail never allocate.
@@ -95,11 +94,8 @@ std::uint32_t TEventView::TakeRow() {
              {&FOrder, &FPendingOut, &FForgotten, &FPlaces, &FFree, &FFreeAfterCommit})
             list->reserve(room);
     } catch (...) {
-        FEntryKeys.resize(count);
-        for (TColumn& column : FColumns) {
-            column.Texts.resize(std::min(column.Texts.size(), count));
-            column.Codes.resize(std::min(column.Codes.size(), count));
-        }
+        FCodes.resize(count * FWide);
+        FNodes.resize(count * FTexts);
         FRows.resize(count);
         throw;
     }
@@ -107,31 +103,81 @@ std::uint32_t TEventView::TakeRow() {
     return static_cast<std::uint32_t>(count);
 }
 
-void TEventView::ReadValues(std::uint32_t Row, const TZelkEvent& Event,
-                            const TZelkEvent* Previous) {
+void TEventView::ReadValues(std::uint32_t Row, const TZelkEvent& Event, const QString& EntryText,
+                            const QCollatorSortKey& EntryKey, const TZelkEvent* Previous) {
     // A new notification of a condition mostly repeats the texts of the one it replaces.
-    const auto previous = Previous ? FRowOf.constFind(Previous) : FRowOf.cend();
-    const bool reuse = previous != FRowOf.cend();
+    const auto found = Previous ? FRowOf.constFind(Previous) : FRowOf.cend();
+    const std::optional<std::uint32_t> previous =
+        found != FRowOf.cend() ? std::optional(found.value()) : std::nullopt;
     ++FValuesRead;
-    TRow& row = FRows[Row];
-    row.K0 = FPacked > 0 ? SortCode(Event, *FItems[0]) : 0;
-    row.K1 = FPacked > 1 ? SortCode(Event, *FItems[1]) : 0;
-    for (std::size_t c = 0; c < FColumns.size(); ++c) {
-        TColumn& column = FColumns[c];
-        const TZelkEventSortItem& item = *FItems[FPacked + c];
-        if (!column.Text) {
-            column.Codes[Row] = SortCode(Event, item);
+    for (std::size_t slot = 0; slot < FSlots.size(); ++slot) {
+        const TZelkEventSortItem* item = FSlots[slot].Item;
+        if (FSlots[slot].Text < 0) {
+            Code(Row, slot) = SortCode(Event, *item);
             continue;
         }
-        const QString& text = item.Property->ReadText(Event);
-        if (reuse && column.Texts[previous.value()] && item.Property->ReadText(*Previous) == text)
-            column.Texts[Row] = column.Texts[previous.value()];
+        TNode*& node = NodeOf(Row, slot);
+        TNode* const shared = previous ? NodeOf(*previous, slot) : nullptr;
+        if (!item) {
+            // The same entry as the event it replaces.
+            if (shared)
+                TTextCodes::AddUse(*(node = shared));
+            else
+                node = &FEntryTexts.Acquire(EntryText, &EntryKey);
+            continue;
+        }
+        const QString& text = item->Property->ReadText(Event);
+        if (shared && item->Property->ReadText(*Previous) == text)
+            TTextCodes::AddUse(*(node = shared));
         else
-            column.Texts[Row] = FCollator->sortKey(text);
+            node = &FItemTexts->Acquire(text);
+    }
+    if (!FollowRelabels()) {
+        for (std::size_t slot = 0; slot < FSlots.size(); ++slot)
+            if (FSlots[slot].Text >= 0) {
+                const std::uint64_t code = NodeOf(Row, slot)->Code;
+                Code(Row, slot) = FSlots[slot].Item && FSlots[slot].Item->Desc ? ~code : code;
+            }
     }
 }
 
-bool TEventView::Join(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
+void TEventView::ReleaseValues(std::uint32_t Row) noexcept {
+    for (std::size_t slot = 0; slot < FSlots.size(); ++slot) {
+        if (FSlots[slot].Text < 0)
+            continue;
+        TNode*& node = NodeOf(Row, slot);
+        if (!node)
+            continue;
+        if (FSlots[slot].Item)
+            FItemTexts->Release(*node);
+        else
+            FEntryTexts.Release(*node);
+        node = nullptr;
+    }
+}
+
+bool TEventView::FollowRelabels() noexcept {
+    const std::uint64_t relabels =
+        FEntryTexts.Relabels() + (FItemTexts ? FItemTexts->Relabels() : 0);
+    if (relabels == FRelabelsSeen)
+        return false;
+    FRelabelsSeen = relabels;
+    RefreshTextCodes();
+    return true;
+}
+
+void TEventView::RefreshTextCodes() noexcept {
+    // Codes are given anew in the same order: the order of the rows stays as it is.
+    for (std::uint32_t row = 0; row < FRows.size(); ++row)
+        for (std::size_t slot = 0; slot < FSlots.size(); ++slot)
+            if (FSlots[slot].Text >= 0)
+                if (const TNode* node = NodeOf(row, slot)) {
+                    const std::uint64_t code = node->Code;
+                    Code(row, slot) = FSlots[slot].Item && FSlots[slot].Item->Desc ? ~code : code;
+                }
+}
+
+bool TEventView::Join(TZelkEvent* Event, const QString& EntryText, const QCollatorSortKey& EntryKey,
                       const TZelkEvent* Previous) {
     if (const auto found = FRowOf.constFind(Event); found != FRowOf.cend()) {
         ++FRows[found.value()].Joins;
@@ -139,8 +185,7 @@ bool TEventView::Join(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
     }
     const std::uint32_t index = TakeRow();
     try {
-        ReadValues(index, *Event, Previous);
-        FEntryKeys[index] = EntryKey;
+        ReadValues(index, *Event, EntryText, EntryKey, Previous);
         FPendingIn.push_back(index);
         try {
             FRowOf.insert(Event, index);
@@ -149,10 +194,8 @@ bool TEventView::Join(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
             throw;
         }
     } catch (...) {
-        FEntryKeys[index].reset();
-        for (TColumn& column : FColumns)
-            if (column.Text)
-                column.Texts[index].reset();
+        ReleaseValues(index);
+        FollowRelabels();
         throw;
     }
     // The row leaves the free list only now that nothing can fail any more.
@@ -211,10 +254,7 @@ void TEventView::FreeLater(std::uint32_t Row) noexcept {
     if (row.Event)
         FRowOf.remove(row.Event);
     row = TRow{};
-    FEntryKeys[Row].reset();
-    for (TColumn& column : FColumns)
-        if (column.Text)
-            column.Texts[Row].reset();
+    ReleaseValues(Row);
     FFreeAfterCommit.push_back(Row);
 }
 

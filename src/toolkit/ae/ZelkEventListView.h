@@ -5,11 +5,13 @@
 // list.
 //
 // Each event of the view has a row that holds its sort values, read once when the event
-// joins: numbers as order-preserving codes, texts as collation keys. A row's values never
-// change while it is in the order, so a row is found again by binary search, also after
-// its event is destroyed (the row keeps the values, the event's address is never followed
-// again). Rows are ordered by the sort items, then by the key order of the entry the event
-// joined under, then by the order of joining, which makes the order total.
+// joins, as 64-bit codes whose order is the sort's: numbers encoded so, texts by the
+// codes of their collation order (ZelkTextCodes.h), so that two rows compare as integers.
+// A row's values never change their order while it is in the order, so a row is found
+// again by binary search, also after its event is destroyed (the row keeps the values,
+// the event's address is never followed again). Rows are ordered by the sort items, then
+// by the key order of the entry the event joined under, then by the order of joining,
+// which makes the order total.
 //
 // Changes are collected and applied together: events that joined or left show in the
 // order after the next Commit; an event the list forgets (it is being destroyed or handed
@@ -18,13 +20,12 @@
 // order; with many changes it merges instead.
 
 #include "ZelkEventSort.h"
+#include "ZelkTextCodes.h"
 
-#include <QCollator>
 #include <QCollatorSortKey>
 #include <QHash>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
 class TZelkEvent;
@@ -41,11 +42,11 @@ public:
     // Drops every row and sorts the rows that join from now on by Items (each resolved
     // to its property).
     void Reset(const std::vector<const TZelkEventSortItem*>& Items);
-    // Event joins under an entry whose key collates as EntryKey; it shows after the next
-    // Commit. True when the event got a row now (it had none). Previous, when given and
-    // still alive, is the event it replaces: a text it shares with that one is not
-    // collated again.
-    bool Join(TZelkEvent* Event, const QCollatorSortKey& EntryKey,
+    // Event joins under the entry of key EntryText, which collates as EntryKey; it shows
+    // after the next Commit. True when the event got a row now (it had none). Previous,
+    // when given and still alive, is the event it replaces in that entry: a text it
+    // shares with that one is not looked up again.
+    bool Join(TZelkEvent* Event, const QString& EntryText, const QCollatorSortKey& EntryKey,
               const TZelkEvent* Previous = nullptr);
     // Event left an entry. It stays in the order until the next Commit, unless it has not
     // reached the order yet: then its row goes at once and the result is true.
@@ -68,10 +69,10 @@ public:
     TZelkEvent* At(std::size_t Index) noexcept;
 
 private:
+    using TNode = TTextCodes::TNode;
     struct TRow {
         TZelkEvent* Event = nullptr; // null once destroyed
-        // The first two numeric sort values, packed so that common sorts compare rows
-        // without reaching into columns.
+        // The first two sort values; the others are in FCodes.
         std::uint64_t K0 = 0;
         std::uint64_t K1 = 0;
         std::uint64_t Seq = 0;
@@ -81,17 +82,24 @@ private:
         bool PendingOut = false;
         bool Free = true;
     };
-    struct TColumn {
-        bool Text = false;
-        bool Desc = false;
-        std::vector<std::uint64_t> Codes;                   // by row
-        std::vector<std::optional<QCollatorSortKey>> Texts; // by row
+    // One sort value of a row: a sort item's, or (the last one) the entry key's.
+    struct TSlot {
+        const TZelkEventSortItem* Item = nullptr; // null for the entry key
+        int Text = -1;                            // the text's place in FNodes, or -1
     };
 
     bool Less(std::uint32_t a, std::uint32_t b) const noexcept;
+    std::uint64_t& Code(std::uint32_t Row, std::size_t Slot) noexcept;
+    TNode*& NodeOf(std::uint32_t Row, std::size_t Slot) noexcept;
     // A free row, its sort values not yet read.
     std::uint32_t TakeRow();
-    void ReadValues(std::uint32_t Row, const TZelkEvent& Event, const TZelkEvent* Previous);
+    void ReadValues(std::uint32_t Row, const TZelkEvent& Event, const QString& EntryText,
+                    const QCollatorSortKey& EntryKey, const TZelkEvent* Previous);
+    void ReleaseValues(std::uint32_t Row) noexcept;
+    // When the text codes were given anew since last seen, every row's text codes are read
+    // again; true then.
+    bool FollowRelabels() noexcept;
+    void RefreshTextCodes() noexcept;
     void FreeLater(std::uint32_t Row) noexcept;
     // Takes the rows out of the order; each must be in it.
     void RemoveFromOrder(const std::vector<std::uint32_t>& Rows) noexcept;
@@ -99,12 +107,17 @@ private:
     void PurgeForgotten() noexcept;
     void Clear() noexcept;
 
-    std::vector<const TZelkEventSortItem*> FItems;
-    std::size_t FPacked = 0;
+    std::vector<TSlot> FSlots;
+    std::size_t FWide = 0;  // the slots beyond the first two, each row's share of FCodes
+    std::size_t FTexts = 0; // the text slots, each row's share of FNodes
     std::vector<TRow> FRows;
-    std::vector<TColumn> FColumns;
-    std::vector<std::optional<QCollatorSortKey>> FEntryKeys; // by row
-    std::unique_ptr<QCollator> FCollator;
+    std::vector<std::uint64_t> FCodes; // by row, then slot
+    std::vector<TNode*> FNodes;        // by row, then text slot
+    // The sort items' texts, by the locale's case-sensitive collation; the entry keys by
+    // the list's key collation.
+    std::unique_ptr<TTextCodes> FItemTexts;
+    TTextCodes FEntryTexts;
+    std::uint64_t FRelabelsSeen = 0;
     QHash<const TZelkEvent*, std::uint32_t> FRowOf;
     std::uint64_t FNextSeq = 0;
     std::uint64_t FValuesRead = 0;

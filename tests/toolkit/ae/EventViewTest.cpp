@@ -139,6 +139,36 @@ TEST_F(EventView, ABatchReadsTheSortValuesOfItsOwnEventsOnly) {
     list.DeleteEvents();
 }
 
+TEST_F(EventView, TextsThatCrowdOnePlaceKeepTheOrder) {
+    // Each new source sorts just after the one before: the codes of the texts are given
+    // anew again and again while the view holds rows of both sort orders.
+    for (const QStringList& lines :
+         {QStringList{QStringLiteral("Source")},
+          QStringList{QStringLiteral("Msg"), QStringLiteral("Source (D)")}}) {
+        SCOPED_TRACE(lines.join(u',').toStdString());
+        TTestEventServer server;
+        server.SetEventlistSort(lines);
+        TZelkEvents& list = *server.Events();
+        list.AddEvent(NewEvent(&server, QStringLiteral("n"), QString()));
+        QString source = QStringLiteral("m");
+        for (int i = 0; i < 200; ++i) {
+            TNotification n;
+            n.Source = source;
+            n.Message = QStringLiteral("m%1").arg(i % 3);
+            n.NewState = OPC_CONDITION_ENABLED | OPC_CONDITION_ACTIVE;
+            auto batch = std::make_unique<TZelkEventBatch>();
+            batch->Events.push_back(std::make_unique<TZelkEvent>(&server, n.Record()));
+            Deliver(server, std::move(batch));
+            source += u'a';
+            if (i % 50 == 49) {
+                ASSERT_EQ(View(list), FullSort(list)) << i;
+            }
+        }
+        ASSERT_EQ(View(list), FullSort(list));
+        list.DeleteEvents();
+    }
+}
+
 TEST_F(EventView, ThousandsOfEntriesStayInKeyOrderAsTheyComeAndGo) {
     TTestEventServer server;
     server.SetEventlistSort({QStringLiteral("Source (D)")});
