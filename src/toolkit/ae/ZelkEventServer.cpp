@@ -19,6 +19,7 @@ TZelkEventServer::TZelkEventServer(TComponent* AOwner)
 
 TZelkEventServer::~TZelkEventServer() {
     Destroying();
+    FRecycler->Close();
     OnDisconnect = nullptr;
     try {
         SetActive(false);
@@ -99,8 +100,12 @@ void TZelkEventServer::DeleteEvent(TZelkEvent* Event) {
 }
 
 void TZelkEventServer::DeleteEvent(std::unique_ptr<TZelkEvent> Event) {
-    if (Event && OnDeleteEvent)
+    if (!Event)
+        return;
+    if (OnDeleteEvent)
         OnDeleteEvent(this, Event.get());
+    // Destroyed here when the recycler does not take it.
+    FRecycler->Keep(Event);
 }
 
 void TZelkEventServer::BeginUpdate() {

@@ -17,6 +17,7 @@
 #include "ZelkEventFilter.h"
 #include "ZelkEventItems.h"
 #include "ZelkEventList.h"
+#include "ZelkEventRecycler.h"
 #include "ZelkEventServerObservers.h"
 #include "opc_ae.h"
 
@@ -156,6 +157,9 @@ public:
     // The category lookup that names the attribute values of this server's events; it
     // expires when the component is destroyed. Callable from any thread.
     TZelkCategoryLookupRef CategoryLookup() const noexcept { return FCategoryLookup; }
+    // Where the events the list lets go wait for the thread that built them (the event
+    // sinks'); shared with them, as they may outlive the component.
+    const std::shared_ptr<TZelkEventRecycler>& Recycler() const noexcept { return FRecycler; }
 
     // The next event id: 1 to 2147483646, then 1 again. Callable from any thread.
     int NextEventId() noexcept;
@@ -175,7 +179,8 @@ public:
     // does not hold is not this component's to destroy: nothing happens.
     void DeleteEvent(TZelkEvent* Event);
     // Ends the life of an event nobody else holds (a previous notification the list
-    // discards): OnDeleteEvent, then destruction, also when the handler raised.
+    // discards): OnDeleteEvent, then destruction (by the thread that built it when it can),
+    // also when the handler raised.
     void DeleteEvent(std::unique_ptr<TZelkEvent> Event);
     // Re-sorts the event list inside the update bracket.
     void Resort();
@@ -226,6 +231,7 @@ protected:
     std::atomic<std::int32_t> FGlobalId{0};
     std::uint32_t FFilterMask = 0;
     std::unique_ptr<TZelkEvents> FEvents;
+    const std::shared_ptr<TZelkEventRecycler> FRecycler = std::make_shared<TZelkEventRecycler>();
     bool FAutoDel = true;
     std::unique_ptr<TZelkEventItems> FCategoryList;
     std::unique_ptr<TZelkEventItems> FConditions;

@@ -22,6 +22,10 @@ void TZelkEventServer::HandleMsg(TZelkMsg& Msg) {
             std::unique_ptr<TZelkEventBatch>(static_cast<TZelkEventBatch*>(Msg.OParam.release())));
     if (lastRefresh)
         RefreshEnded();
+    // Nothing more waits: the sinks are not building much now, so the events they would
+    // destroy before their next batch go here, and do not wait for it.
+    if (Backlog()->Queued() == 0)
+        FRecycler->Purge();
 }
 
 void TZelkEventServer::ProcessEvents(std::unique_ptr<TZelkEventBatch> List) {

@@ -74,8 +74,8 @@ DWORD* DataOrNull(std::vector<DWORD>& Values) noexcept {
 } // namespace
 
 TZelkEventSubscription::TZelkEventSubscription(TZelkEventServer* aOPCEventServer)
-    : FOPCServer(aOPCEventServer),
-      FBacklog(aOPCEventServer ? aOPCEventServer->Backlog() : nullptr) {}
+    : FOPCServer(aOPCEventServer), FBacklog(aOPCEventServer ? aOPCEventServer->Backlog() : nullptr),
+      FRecycler(aOPCEventServer ? aOPCEventServer->Recycler() : nullptr) {}
 
 TZelkEventSubscription::~TZelkEventSubscription() = default;
 
@@ -297,6 +297,8 @@ HRESULT TZelkEventSubscription::OnEvent(OPCHANDLE hClientSubscription, BOOL /*bR
             // busy; un-advising or destroying the event server lets it go.
             if (FBacklog)
                 FBacklog->WaitForRoom(FReleased);
+            if (FRecycler)
+                FRecycler->Purge();
             const DWORD count =
                 std::min<DWORD>(dwCount - first, static_cast<DWORD>(TZelkMsgBacklog::MaxBatch));
             const std::lock_guard guard(FServerLock);

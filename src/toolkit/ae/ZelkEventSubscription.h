@@ -14,6 +14,7 @@
 // before it queues more (ZelkMsgQueueBacklog.h); un-advising releases it.
 
 #include "ZelkComn.h"
+#include "ZelkEventRecycler.h"
 #include "objbase.h"
 #include "opc_ae.h"
 
@@ -89,8 +90,9 @@ public:
     // Builds one event per record and posts them, in batches of at most
     // TZelkMsgBacklog::MaxBatch, as MSG_EVENTS (IParam: the client handle). Before each
     // batch it waits while the event server's queue is backlogged, except on the UI
-    // thread. The last call of a refresh marks its last batch (an empty one when the call
-    // brings no records). Always S_OK; posts nothing after UnAdvise, nor for zero records
+    // thread. Before each batch it destroys the events the list has let go since (on this
+    // thread, which built them). The last call of a refresh marks its last batch (an empty one when
+    // the call brings no records). Always S_OK; posts nothing after UnAdvise, nor for zero records
     // outside the end of a refresh.
     HRESULT STDMETHODCALLTYPE OnEvent(OPCHANDLE hClientSubscription, BOOL bRefresh,
                                       BOOL bLastRefresh, DWORD dwCount,
@@ -118,6 +120,8 @@ private:
     mutable std::mutex FServerLock;
     // Shared with the event server, which may go while a server thread waits on it.
     const std::shared_ptr<TZelkMsgBacklog> FBacklog;
+    // The events the list let go, destroyed here before each batch is built.
+    const std::shared_ptr<TZelkEventRecycler> FRecycler;
     std::atomic<bool> FReleased{false};
     bool FActive = false;
     HRESULT FRetCode = 0;

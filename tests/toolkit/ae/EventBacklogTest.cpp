@@ -138,3 +138,83 @@ TEST_F(SubscriptionTest, ALargeServerCallIsQueuedInBatchesThatKeepTheOrder) {
     EXPECT_EQ(server.Events()->Count(), count);
     server.Disconnect();
 }
+
+TEST_F(SubscriptionTest, EventsTheListLetsGoAreDestroyedByTheThreadThatBuildsTheNext) {
+    TLeakCheck leaks;
+    TConnected connected;
+    TZelkEventServer& server = *connected.Server;
+    ASSERT_NE(connected.Sink, nullptr);
+    int deleted = 0;
+    server.OnDeleteEvent = [&](TComponent*, TZelkEvent* event) {
+        ++deleted;
+        EXPECT_EQ(event->Source(), QStringLiteral("TIC-101"));
+    };
+    // Three notifications of one condition: the list keeps the latest two and lets the
+    // first go, while another batch still waits in the queue.
+    TNotification n;
+    n.Source = QStringLiteral("TIC-101");
+    n.Condition = QStringLiteral("LEVEL");
+    n.NewState = OPC_CONDITION_ENABLED | OPC_CONDITION_ACTIVE;
+    server.Backlog()->Added();
+    for (int i = 0; i < 3; ++i) {
+        auto batch = std::make_unique<TZelkEventBatch>();
+        batch->Events.push_back(std::make_unique<TZelkEvent>(&server, n.Record()));
+        TZelkMsg msg(MSG_EVENTS, 1, std::move(batch));
+        server.HandleMsg(msg);
+    }
+    EXPECT_EQ(deleted, 1) << "the handler sees it first";
+    EXPECT_EQ(server.Recycler()->Kept(), 1u);
+
+    // The sink destroys it on its own thread before it builds its batch.
+    TCall one(1);
+    std::thread serverThread(
+        [&] { connected.Sink->OnEvent(1, FALSE, FALSE, 1, one.Records.data()); });
+    serverThread.join();
+    EXPECT_EQ(server.Recycler()->Kept(), 0u);
+
+    // With nothing waiting, the user-interface thread destroys what it lets go itself.
+    server.Backlog()->Taken();
+    ASSERT_TRUE(WaitUntil([&] { return server.Backlog()->Queued() == 0; }));
+    for (int i = 0; i < 2; ++i) {
+        auto batch = std::make_unique<TZelkEventBatch>();
+        batch->Events.push_back(std::make_unique<TZelkEvent>(&server, n.Record()));
+        TZelkMsg msg(MSG_EVENTS, 1, std::move(batch));
+        server.HandleMsg(msg);
+    }
+    EXPECT_EQ(deleted, 3);
+    EXPECT_EQ(server.Recycler()->Kept(), 0u);
+
+    // Kept events go with the component.
+    server.Backlog()->Added();
+    auto batch = std::make_unique<TZelkEventBatch>();
+    batch->Events.push_back(std::make_unique<TZelkEvent>(&server, n.Record()));
+    TZelkMsg msg(MSG_EVENTS, 1, std::move(batch));
+    server.HandleMsg(msg);
+    EXPECT_EQ(server.Recycler()->Kept(), 1u);
+    server.Backlog()->Taken();
+    server.Disconnect();
+    connected.Server.reset();
+}
+
+TEST(EventRecycler, KeepsUpToItsLimitAndNothingOnceClosed) {
+    TNotification n;
+    n.Source = QStringLiteral("S");
+    const auto event = [&n] { return std::make_unique<TZelkEvent>(n.Record(), 1); };
+    TZelkEventRecycler recycler;
+    for (std::size_t i = 0; i < TZelkEventRecycler::Limit; ++i) {
+        auto kept = event();
+        ASSERT_TRUE(recycler.Keep(kept));
+        ASSERT_EQ(kept, nullptr);
+    }
+    auto over = event();
+    EXPECT_FALSE(recycler.Keep(over));
+    EXPECT_NE(over, nullptr) << "left to the caller";
+    recycler.Purge();
+    EXPECT_EQ(recycler.Kept(), 0u);
+    EXPECT_TRUE(recycler.Keep(over));
+    recycler.Close();
+    EXPECT_EQ(recycler.Kept(), 0u);
+    auto late = event();
+    EXPECT_FALSE(recycler.Keep(late));
+    EXPECT_NE(late, nullptr);
+}

@@ -6,7 +6,6 @@
 #include "ZelkTextCompare.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 using zelk::ae::TTextCodes;
@@ -21,8 +20,8 @@ void ExpectCollationOrder(const std::vector<std::pair<QString, TTextCodes::TNode
             const std::uint64_t a = held[i].second->Code;
             const std::uint64_t b = held[j].second->Code;
             const int codes = (a > b) - (a < b);
-            ASSERT_EQ(codes, texts) << held[i].first.toStdString() << " / "
-                                    << held[j].first.toStdString();
+            ASSERT_EQ(codes, texts)
+                << held[i].first.toStdString() << " / " << held[j].first.toStdString();
         }
 }
 
@@ -31,7 +30,9 @@ void ExpectCollationOrder(const std::vector<std::pair<QString, TTextCodes::TNode
 TEST(TextCodes, CodesFollowTheCollationWhereverTextsCrowd) {
     TTextCodes codes(zelk::ae::MakeCollator(Qt::CaseSensitive));
     std::vector<std::pair<QString, TTextCodes::TNode*>> held;
-    const auto acquire = [&](const QString& text) { held.emplace_back(text, &codes.Acquire(text)); };
+    const auto acquire = [&](const QString& text) {
+        held.emplace_back(text, &codes.Acquire(text));
+    };
     // Each new text sorts just after the one before it and before "n": the room between
     // two neighbours halves every time, until the codes are given anew.
     acquire(QStringLiteral("n"));
