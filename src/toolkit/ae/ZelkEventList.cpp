@@ -243,7 +243,7 @@ void TZelkEvents::RebuildView() {
     items.reserve(FSortBylist.size());
     for (const auto& item : FSortBylist)
         items.push_back(item.get());
-    FView.Reset(items);
+    FView.Reset(items, FEntries.size());
     FEntries.ForEach(
         [this](const TEntry& entry) { FView.Join(entry.Event.get(), entry.Key, entry.SortKey); });
     FView.Commit();

@@ -18,7 +18,7 @@ constexpr std::size_t MergeShare = 16;
 TEventView::TEventView() = default;
 TEventView::~TEventView() = default;
 
-void TEventView::Reset(const std::vector<const TZelkEventSortItem*>& Items) {
+void TEventView::Reset(const std::vector<const TZelkEventSortItem*>& Items, std::size_t Expected) {
     Clear();
     FSlots.clear();
     FTexts = 0;
@@ -34,6 +34,13 @@ void TEventView::Reset(const std::vector<const TZelkEventSortItem*>& Items) {
     FItemTexts = text ? std::make_unique<TTextCodes>(MakeCollator(Qt::CaseSensitive)) : nullptr;
     FRelabelsSeen = 0;
     FBroken = false;
+    // Only room: without it the view still fills, growing as it goes.
+    try {
+        FRowOf.reserve(static_cast<qsizetype>(Expected));
+        if (FItemTexts)
+            FItemTexts->Reserve(Expected);
+    } catch (...) {
+    }
 }
 
 void TEventView::Clear() noexcept {

@@ -40,8 +40,9 @@ public:
     TEventView& operator=(const TEventView&) = delete;
 
     // Drops every row and sorts the rows that join from now on by Items (each resolved
-    // to its property).
-    void Reset(const std::vector<const TZelkEventSortItem*>& Items);
+    // to its property). Expected, when known, is how many will join before the next
+    // Commit: room is made for them at once.
+    void Reset(const std::vector<const TZelkEventSortItem*>& Items, std::size_t Expected = 0);
     // Event joins under the entry of key EntryText, which collates as EntryKey; it shows
     // after the next Commit. True when the event got a row now (it had none). Previous,
     // when given and still alive, is the event it replaces in that entry: a text it

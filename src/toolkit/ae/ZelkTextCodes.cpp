@@ -45,11 +45,25 @@ TTextCodes::TTextCodes(std::optional<QCollator> Collator) : FCollator(std::move(
 TTextCodes::TNode& TTextCodes::Acquire(const QString& Text, const QCollatorSortKey* Key) {
     if (!FCollator)
         return Insert(Text, *Key);
-    if (const auto found = FByText.constFind(Text); found != FByText.cend()) {
-        ++found.value()->Uses;
-        return *found.value();
+    // One look-up whether the text is known or not: a new one is given its node below.
+    TNode*& known = FByText[Text];
+    if (known) {
+        ++known->Uses;
+        return *known;
     }
-    return Insert(Text, Key ? *Key : FCollator->sortKey(Text));
+    try {
+        TNode& node = Insert(Text, Key ? *Key : FCollator->sortKey(Text));
+        known = &node; // Insert leaves the index alone, so `known` still refers into it
+        return node;
+    } catch (...) {
+        FByText.remove(Text);
+        throw;
+    }
+}
+
+void TTextCodes::Reserve(std::size_t Texts) {
+    if (FCollator)
+        FByText.reserve(static_cast<qsizetype>(Texts));
 }
 
 TTextCodes::TNodes::iterator TTextCodes::Place(const QCollatorSortKey& Key) {
@@ -64,15 +78,8 @@ TTextCodes::TNode& TTextCodes::Insert(const QString& Text, QCollatorSortKey Key)
     if (place != FNodes.end() && Key.compare(place->first) == 0) {
         // The same collation (the same key, or a text in another normal form): one code.
         TNode& node = place->second;
-        if (FCollator) {
+        if (FCollator)
             node.Texts.append(Text);
-            try {
-                FByText.insert(Text, &node);
-            } catch (...) {
-                node.Texts.removeLast();
-                throw;
-            }
-        }
         ++node.Uses;
         return node;
     }
@@ -87,14 +94,13 @@ TTextCodes::TNode& TTextCodes::Insert(const QString& Text, QCollatorSortKey Key)
     const auto inserted = FNodes.emplace_hint(place, std::move(Key), TNode{});
     TNode& node = inserted->second;
     node.Self = inserted;
-    try {
-        if (FCollator) {
+    if (FCollator) {
+        try {
             node.Texts.append(Text);
-            FByText.insert(Text, &node);
+        } catch (...) {
+            FNodes.erase(inserted);
+            throw;
         }
-    } catch (...) {
-        FNodes.erase(inserted);
-        throw;
     }
     node.Uses = 1;
     if (code)

@@ -54,6 +54,8 @@ public:
     static void AddUse(TNode& Node) noexcept { ++Node.Uses; }
     void Release(TNode& Node) noexcept;
     void Clear() noexcept;
+    // Room in the text index for Texts texts.
+    void Reserve(std::size_t Texts);
 
     // How many times every code was given anew.
     std::uint64_t Relabels() const noexcept { return FRelabels; }
@@ -61,6 +63,8 @@ public:
 
 private:
     TNodes::iterator Place(const QCollatorSortKey& Key);
+    // The node of Key, made when there is none, with one more use and Text among its texts;
+    // the text index is the caller's.
     TNode& Insert(const QString& Text, QCollatorSortKey Key);
     // Codes evenly spaced in key order, with room left before the first and after the last.
     void Relabel() noexcept;
