@@ -155,13 +155,16 @@ TEST_F(SubscriptionTest, EventsTheListLetsGoAreDestroyedByTheThreadThatBuildsThe
     n.Source = QStringLiteral("TIC-101");
     n.Condition = QStringLiteral("LEVEL");
     n.NewState = OPC_CONDITION_ENABLED | OPC_CONDITION_ACTIVE;
-    server.Backlog()->Added();
-    for (int i = 0; i < 3; ++i) {
+    // One notification merged as the UI thread merges a queued batch.
+    const auto deliver = [&] {
         auto batch = std::make_unique<TZelkEventBatch>();
         batch->Events.push_back(std::make_unique<TZelkEvent>(&server, n.Record()));
         TZelkMsg msg(MSG_EVENTS, 1, std::move(batch));
         server.HandleMsg(msg);
-    }
+    };
+    server.Backlog()->Added();
+    for (int i = 0; i < 3; ++i)
+        deliver();
     EXPECT_EQ(deleted, 1) << "the handler sees it first";
     EXPECT_EQ(server.Recycler()->Kept(), 1u);
 
@@ -175,21 +178,14 @@ TEST_F(SubscriptionTest, EventsTheListLetsGoAreDestroyedByTheThreadThatBuildsThe
     // With nothing waiting, the user-interface thread destroys what it lets go itself.
     server.Backlog()->Taken();
     ASSERT_TRUE(WaitUntil([&] { return server.Backlog()->Queued() == 0; }));
-    for (int i = 0; i < 2; ++i) {
-        auto batch = std::make_unique<TZelkEventBatch>();
-        batch->Events.push_back(std::make_unique<TZelkEvent>(&server, n.Record()));
-        TZelkMsg msg(MSG_EVENTS, 1, std::move(batch));
-        server.HandleMsg(msg);
-    }
+    for (int i = 0; i < 2; ++i)
+        deliver();
     EXPECT_EQ(deleted, 3);
     EXPECT_EQ(server.Recycler()->Kept(), 0u);
 
     // Kept events go with the component.
     server.Backlog()->Added();
-    auto batch = std::make_unique<TZelkEventBatch>();
-    batch->Events.push_back(std::make_unique<TZelkEvent>(&server, n.Record()));
-    TZelkMsg msg(MSG_EVENTS, 1, std::move(batch));
-    server.HandleMsg(msg);
+    deliver();
     EXPECT_EQ(server.Recycler()->Kept(), 1u);
     server.Backlog()->Taken();
     server.Disconnect();
